@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+#include "platform/message_boxes.h"
+#include "platform/serial_port.h"
+
+namespace bridge {
+
+// What the connection needs of one side of the main window.
+struct SideControls {
+    std::function<QString()> portText;     // the port field, exactly as typed
+    std::function<bool()> lightShown;      // the side's status light
+    std::function<void(bool)> showLight;
+};
+
+// The Connect/Disconnect button. The two status lights are the connection state: the button
+// decides from them alone what a click does.
+class Connection : public QObject {
+    Q_OBJECT
+
+public:
+    Connection(platform::SerialPort& applicationPort, SideControls application,
+               platform::SerialPort& keyerPort, SideControls keyer,
+               platform::MessageBoxes& messages, QObject* parent = nullptr);
+
+    // One click of the button; returns its new caption ("Connect" or "Disconnect").
+    QString click();
+
+    // Opens one side ("19200,N,8,1" for the application, "1200,N,8,1" for the keyer) and lights
+    // it, or tells the operator why not. Opening sends nothing.
+    void InitComm();
+    void InitComm1();
+
+    // Closes both ports (the window is going away).
+    void closeAll();
+
+private:
+    struct Side {
+        platform::SerialPort& port;
+        SideControls controls;
+        const char* settings;
+        QString failureTail;  // the words after the serial layer's description
+    };
+
+    void open(Side& side);
+    void portFailed(Side& side, const QString& description);
+
+    Side application_;
+    Side keyer_;
+    platform::MessageBoxes& messages_;
+};
+
+// Where the operator can find a serial control that lifts the old port-number limit.
+extern const char* const kSerialControlAddress;
+
+}  // namespace bridge

@@ -1,0 +1,494 @@
+#include "shell/main_window.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+
+#include <limits>
+
+#include "bridge/connection.h"
+#include "bridge/relay.h"
+#include "devices/devices_window.h"
+#include "keyer/hex_text.h"
+#include "keyer/interpreter.h"
+#include "platform/number_text.h"
+#include "shell/settings_file.h"
+#include "shell/window_parts.h"
+#include "tone/monitor_player.h"
+#include "update/about_window.h"
+
+namespace shell {
+
+const QString MainWindow::appVersion = QStringLiteral("1.64");
+
+namespace {
+
+constexpr int kTwipsPerPixel = 15;
+constexpr int kMinSpeed = 5;
+// Panes are cut back when they grow past this many characters...
+constexpr int kPaneLimit = 200;
+// ...to this many, starting at the 100th.
+constexpr int kPaneKeep = 255;
+constexpr int kPaneCutStart = 99;
+
+const char* const kDark = "background-color: #000040; color: white;";
+
+QRect twips(int left, int top, int width, int height) {
+    return {left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
+            height / kTwipsPerPixel};
+}
+
+std::string toBytes(const QString& text) { return text.toStdString(); }
+
+QString latin1(std::string_view bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// Appends to a traffic pane and cuts it back once it holds more than 200 characters.
+void appendToPane(QPlainTextEdit* pane, const QString& added) {
+    QString text = pane->toPlainText() + added;
+    if (text.size() > kPaneLimit) {
+        text = text.mid(kPaneCutStart, kPaneKeep);
+    }
+    pane->setPlainText(text);
+    pane->moveCursor(QTextCursor::End);
+}
+
+void focusAtEnd(QPlainTextEdit* pane) {
+    pane->setFocus();
+    pane->moveCursor(QTextCursor::End);
+}
+
+bool isEnter(const QKeyEvent* key) {
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
+    : QMainWindow(parent), parts_(parts) {
+    setObjectName(QStringLiteral("VanTrel"));
+    setWindowTitle(QStringLiteral("Van Trel"));
+    setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
+
+    buildControls();
+    buildMenus();
+    setTabOrder();
+
+    relay_ = new bridge::Relay(parts_.applicationPort, parts_.keyerPort, parts_.messages, this);
+    connect(relay_, &bridge::Relay::chunkForwarded, this, &MainWindow::onChunkForwarded);
+    connect(relay_, &bridge::Relay::keyerBytesRelayed, this, &MainWindow::onKeyerBytesRelayed);
+
+    const auto light = [](StatusLight* shape) {
+        return bridge::SideControls{nullptr, [shape] { return !shape->isHidden(); },
+                                    [shape](bool shown) { shape->setVisible(shown); }};
+    };
+    auto application = light(Shape1);
+    application.portText = [this] { return Text1->text(); };
+    auto keyer = light(Shape2);
+    keyer.portText = [this] { return Text2->text(); };
+    connection_ = new bridge::Connection(parts_.applicationPort, application, parts_.keyerPort,
+                                         keyer, parts_.messages, this);
+    connect(Command1, &QPushButton::clicked, this,
+            [this] { Command1->setText(connection_->click()); });
+
+    monitor_ = new tone::MonitorPlayer(
+        {[this] { return Text6->text(); }, [this] { return Text4->text(); },
+         [this] { return VScroll1->value(); }},
+        this);
+
+    // Start-up: settings first, then the sound; a failing step leaves the design values.
+    LoadStuff();
+    connect(VScroll3, &QScrollBar::valueChanged, this,
+            [this](int pitch) { monitor_->SetSound(soundDeviceIndex_, pitch); });
+    monitor_->SetSound(soundDeviceIndex_, VScroll3->value());
+
+    Text1->setFocus();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::buildControls() {
+    auto* surface = new Backdrop(QPixmap(QStringLiteral(":/assets/background.png")), this);
+    setCentralWidget(surface);
+    QFont small = font();
+    small.setPointSize(8);
+    surface->setFont(small);
+
+    const auto label = [surface](const char* name, const QString& caption, QRect where) {
+        auto* l = new QLabel(caption, surface);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setGeometry(where);
+        l->setWordWrap(true);
+        l->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+        return l;
+    };
+    const auto field = [surface](const char* name, const QString& text, QRect where,
+                                 const QString& hint) {
+        auto* f = new QLineEdit(text, surface);
+        f->setObjectName(QString::fromLatin1(name));
+        f->setGeometry(where);
+        f->setStyleSheet(QString::fromLatin1(kDark));
+        f->setToolTip(hint);
+        return f;
+    };
+    const auto bar = [surface](const char* name, int bottom, int top, int value, QRect where) {
+        // The top of each bar is its highest value, as the operator reads it.
+        auto* b = new QScrollBar(Qt::Vertical, surface);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setRange(bottom, top);
+        b->setInvertedAppearance(true);
+        b->setInvertedControls(false);
+        b->setSingleStep(1);
+        b->setPageStep(1);
+        b->setValue(value);
+        b->setFocusPolicy(Qt::StrongFocus);
+        b->setGeometry(where);
+        return b;
+    };
+    const auto button = [surface](const char* name, const QString& caption, QRect where) {
+        auto* b = new QPushButton(caption, surface);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(where);
+        return b;
+    };
+    const auto pane = [surface](const char* name, QRect where) {
+        auto* p = new QPlainTextEdit(surface);
+        p->setObjectName(QString::fromLatin1(name));
+        p->setGeometry(where);
+        p->setTabChangesFocus(true);
+        p->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        return p;
+    };
+    const auto check = [surface](const char* name, const QString& caption, QRect where) {
+        auto* c = new QCheckBox(caption, surface);
+        c->setObjectName(QString::fromLatin1(name));
+        c->setGeometry(where);
+        c->setStyleSheet(QString::fromLatin1(kDark));
+        return c;
+    };
+    const auto shape = [surface](const char* name, QRect where) {
+        auto* s = new StatusLight(surface);
+        s->setObjectName(QString::fromLatin1(name));
+        s->setGeometry(where);
+        s->hide();
+        return s;
+    };
+
+    label("Label2", QStringLiteral("Virtual     Port"), twips(120, 960, 495, 615));
+    Text1 = field("Text1", QStringLiteral("1"), twips(720, 960, 375, 375),
+                  QStringLiteral("Enter the output port of the virtual com port that comes "
+                                 "from your app."));
+    Shape1 = shape("Shape1", twips(1080, 1080, 735, 255));
+    label("Label3", QStringLiteral("Winkey       Port"), twips(1680, 960, 615, 615));
+    Text2 = field("Text2", QStringLiteral("2"), twips(2280, 960, 495, 375),
+                  QStringLiteral("Enter the Com port that goes to the winkey input port in the "
+                                 "destination app"));
+    Shape2 = shape("Shape2", twips(2640, 1080, 735, 255));
+    label("Label5", QStringLiteral("Latency             MS"), twips(1680, 480, 1455, 375));
+    Text6 = field("Text6", QStringLiteral("2"), twips(2280, 480, 495, 375),
+                  QStringLiteral("Enter the latency (Delay time in ms) that your WIFI has."));
+    label("Label4", QStringLiteral("Volume   Pitch"), twips(360, 1680, 1335, 375));
+    VScroll1 = bar("VScroll1", -3000, 0, -2000, twips(480, 2040, 255, 1575));
+    VScroll3 = bar("VScroll3", 3000, 8000, 6000, twips(1080, 2040, 255, 1575));
+    Text4 = field("Text4", QStringLiteral("28"), twips(2280, 1560, 495, 375),
+                  QStringLiteral("This is the CW speed. You can set it with the slider but to "
+                                 "keep everything in sync set it with the source app slider"));
+    VScroll2 = bar("VScroll2", 5, 50, 28, twips(2400, 2040, 255, 1575));
+    const char* const letterNames[] = {"Label1", "Label6", "Label7", "Label8",
+                                       "Label9", "Label10", "Label11"};
+    const QString letters = QStringLiteral("CWSpeed");
+    for (int i = 0; i < 7; ++i) {
+        const int top = 2160 + i * (3375 - 2160) / 6;
+        label(letterNames[i], letters.mid(i, 1), twips(2160, top, 255, 255));
+    }
+    Command1 = button("Command1", QStringLiteral("Connect"), twips(120, 3720, 975, 495));
+    Command4 = button("Command4", QStringLiteral("Test"), twips(1200, 3720, 975, 495));
+    Command2 = button("Command2", QStringLiteral("Close"), twips(2280, 3720, 975, 495));
+    Command2->setIcon(QIcon(QStringLiteral(":/assets/close.png")));
+
+    auto* caption3 = label("Label12", QStringLiteral("To Xmt Type Here      <---Enter key--->"),
+                           twips(4320, 120, 3255, 375));
+    Text3 = pane("Text3", twips(3720, 360, 2535, 3255));
+    auto* caption5 =
+        label("Label13", QStringLiteral("Type Rcvd Code Here"), twips(7200, 120, 2055, 375));
+    Text5 = pane("Text5", twips(6720, 360, 2535, 3255));
+    for (QLabel* caption : {caption3, caption5}) {
+        caption->setStyleSheet(QStringLiteral("color: white; background-color: #404040;"));
+    }
+    Command3 = button("Command3", QStringLiteral("Clear"), twips(3720, 3720, 1215, 495));
+    ShowWK = check("ShowWK", QStringLiteral("Show Winkey"), twips(5040, 3720, 1335, 495));
+    ShowWK->setToolTip(QStringLiteral("Show Data coming from the App going to Winkey"));
+    Command5 = button("Command5", QStringLiteral("Clear"), twips(6720, 3720, 1215, 495));
+    ShowEcho = check("ShowEcho", QStringLiteral("Show Echo"), twips(8040, 3720, 1335, 495));
+
+    connect(Text4, &QLineEdit::textChanged, this, &MainWindow::onSpeedTextChanged);
+    connect(VScroll2, &QScrollBar::valueChanged, this,
+            [this](int speed) { Text4->setText(QString::number(speed)); });
+    connect(Command2, &QPushButton::clicked, this, &QWidget::close);
+    connect(Command4, &QPushButton::clicked, this,
+            [this] { monitor_->replaceQueue("84698384"); });
+    connect(Command3, &QPushButton::clicked, this, [this] {
+        Text3->clear();
+        focusAtEnd(Text3);
+    });
+    connect(Command5, &QPushButton::clicked, this, [this] {
+        Text5->clear();
+        focusAtEnd(Text5);
+    });
+    Text3->installEventFilter(this);
+    Text5->installEventFilter(this);
+
+    // Narrow at start: only the left panel shows.
+    const int clientHeight = 4380 / kTwipsPerPixel;
+    resize(3375 / kTwipsPerPixel, clientHeight + menuBar()->sizeHint().height());
+}
+
+void MainWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    file->setObjectName(QStringLiteral("File"));
+    QAction* exit = file->addAction(QStringLiteral("Exit"));
+    exit->setObjectName(QStringLiteral("Exit"));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+
+    const auto item = [this](const char* name, const QString& caption) {
+        QAction* action = menuBar()->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        return action;
+    };
+    connect(item("Dev", QStringLiteral("Sound")), &QAction::triggered, this,
+            &MainWindow::openDevices);
+    Xmt = item("Xmt", QStringLiteral("Show"));
+    connect(Xmt, &QAction::triggered, this, &MainWindow::toggleTrafficPanes);
+    connect(item("About", QStringLiteral("About")), &QAction::triggered, this,
+            &MainWindow::openAbout);
+    connect(item("Help", QStringLiteral("Help")), &QAction::triggered, this,
+            &MainWindow::showHelp);
+}
+
+void MainWindow::setTabOrder() {
+    const QWidget* order[] = {Text1, Text2,   Command1, Command2, VScroll2, VScroll1,
+                              Text3, Text5,   Text4,    Command3, Text6,    Command4,
+                              VScroll3, Command5, ShowWK, ShowEcho};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+    }
+}
+
+const std::string& MainWindow::monitorQueue() const { return monitor_->monitorQueue(); }
+
+bool MainWindow::localTyping() const { return relay_->localTyping(); }
+
+void MainWindow::LoadStuff() {
+    const auto loaded = settings::load(QDir::current());
+    if (!loaded) {
+        return;
+    }
+    // The pitch change that rebuilds the sound is connected only after loading: start-up builds
+    // it once, from the loaded device and pitch.
+    if (loaded->applicationPort) {
+        Text1->setText(QString::fromLatin1(*loaded->applicationPort));
+    }
+    if (loaded->keyerPort) {
+        Text2->setText(QString::fromLatin1(*loaded->keyerPort));
+    }
+    if (loaded->volume) {
+        VScroll1->setValue(*loaded->volume);
+    }
+    if (loaded->speed) {
+        VScroll2->setValue(*loaded->speed);
+    }
+    if (loaded->latency) {
+        Text6->setText(QString::fromLatin1(*loaded->latency));
+    }
+    if (loaded->soundDeviceIndex) {
+        soundDeviceIndex_ = *loaded->soundDeviceIndex;
+    }
+    if (loaded->pitch) {
+        VScroll3->setValue(*loaded->pitch);
+    }
+}
+
+QString MainWindow::SaveStuff() {
+    settings::Values values;
+    values.applicationPort = Text1->text().toLatin1().toStdString();
+    values.keyerPort = Text2->text().toLatin1().toStdString();
+    values.volume = VScroll1->value();
+    values.speed = VScroll2->value();
+    values.latency = Text6->text().toLatin1().toStdString();
+    values.soundDeviceIndex = soundDeviceIndex_;
+    values.pitch = VScroll3->value();
+    return settings::save(QDir::current(), values);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (saveOnClose_) {
+        saveOnClose_ = false;  // one save per run, however the window is closed
+        const QString error = SaveStuff();
+        if (!error.isEmpty()) {
+            parts_.messages.inform(
+                QStringLiteral("The settings could not be saved in %1: %2")
+                    .arg(QDir::current().filePath(QStringLiteral("VanTrel.ini")), error));
+        }
+    }
+    for (QWidget* other : {static_cast<QWidget*>(devicesWindow_.data()),
+                           static_cast<QWidget*>(aboutWindow_.data())}) {
+        if (other != nullptr) {
+            other->close();
+        }
+    }
+    connection_->closeAll();
+    event->accept();
+}
+
+void MainWindow::onSpeedTextChanged(const QString& text) {
+    const double speed = numbers::leadingNumber(toBytes(text));
+    if (speed < kMinSpeed) {
+        Text4->setText(QStringLiteral("5"));  // changes the text again, which sends it
+        return;
+    }
+    if (!parts_.keyerPort.isOpen()) {
+        return;
+    }
+    // A value beyond 32 bits is clamped rather than refused.
+    const std::int32_t whole = numbers::roundToInt32(speed).value_or(
+        std::numeric_limits<std::int32_t>::max());
+    const std::string hex = QString::number(whole, 16).toUpper().toStdString();
+    const std::string command = keyer::Converthex1("02") + keyer::Converthex1(hex);
+    parts_.keyerPort.write(QByteArray::fromStdString(command));
+}
+
+void MainWindow::onChunkForwarded(const std::string& chunk, bool typed, bool keyerOpen) {
+    if (keyerOpen) {
+        const keyer::ChunkReading reading = keyer::readChunk(chunk);
+        if (reading.cancel) {
+            monitor_->clearQueue();
+        }
+        for (int speed : reading.speeds) {
+            VScroll2->setValue(speed);
+        }
+        monitor_->appendToQueue(reading.codes);
+    }
+    if (!typed && ShowWK->isChecked()) {
+        appendToPane(Text3, latin1(keyer::transmitPaneText(chunk)));
+    }
+}
+
+void MainWindow::onKeyerBytesRelayed(const QByteArray& bytes) {
+    if (ShowEcho->isChecked()) {
+        appendToPane(Text5, QString::fromLatin1(bytes));
+    }
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QMainWindow::eventFilter(watched, event);
+    }
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == Text5 && isEnter(key)) {
+        focusAtEnd(Text3);
+        return true;
+    }
+    if (watched == Text3) {
+        return onTypingPaneKey(key);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// A key in the typing pane goes to the keyer as a chunk of its own, in upper case; Esc sends
+// the keyer's clear-buffer byte 0x0A. The pane still edits the key as usual.
+bool MainWindow::onTypingPaneKey(QKeyEvent* key) {
+    if (isEnter(key)) {
+        focusAtEnd(Text5);
+        return true;
+    }
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
+        return false;
+    }
+    QChar typed;
+    if (key->key() == Qt::Key_Escape) {
+        typed = QChar(0x0A);
+    } else if (key->text().size() == 1) {
+        typed = key->text().at(0);
+    } else {
+        return false;
+    }
+    const QChar upper = typed.toUpper();
+    const char16_t code = upper.unicode() <= 0xFF ? upper.unicode() : typed.unicode();
+    if (code <= 0xFF) {
+        relay_->setLocalTyping(true);
+        relay_->GetDataWinkey(std::string(1, static_cast<char>(code)));
+    }
+    if (key->key() == Qt::Key_Escape) {
+        Text3->insertPlainText(QStringLiteral("\n"));
+        return true;
+    }
+    return false;
+}
+
+void MainWindow::toggleTrafficPanes() {
+    const int outer = frameGeometry().width() * kTwipsPerPixel;
+    const int wanted = outer >= 8000 ? 3755 : 9855;
+    const int decoration = frameGeometry().width() - width();
+    resize(wanted / kTwipsPerPixel - decoration, height());
+    Xmt->setText(wanted <= 7000 ? QStringLiteral("Show") : QStringLiteral("Hide"));
+}
+
+void MainWindow::showHelp() {
+    parts_.messages.inform(
+        QStringLiteral(
+            "First create a Com Port virtual pair. For example Com15 and Com16. In N1MM set the "
+            "Winkey Port output to COM15 and set the VanTrel virtual port to COM16. Set the "
+            "VanTrel Winkey Port to the Winkey Port that was set up in SmartSDR. The volume "
+            "slider will adjust the volume. The Latency figure is set to match the latency "
+            "SmartSDR has over WIFI. Finally Click the Connect button to connect to the ports. "
+            "If all is well a green light should appear next to the port designations. ") +
+        QStringLiteral("\r\n") +
+        QStringLiteral(
+            "NOTE: ALL CW SPEEDS SHOULD BE SET IN EACH APPLICATION SO THAT THEY MATCH. IF YOU "
+            "ADJUST THE SPEED IN N1MM ALL THREE SHOULD STAY IN SYNC. ALSO, you should start N1MM "
+            "first so that the Winkeyer (SmartSDR) is initialized. ") +
+        QStringLiteral("\r\n") +
+        QStringLiteral("TRICK: To force N1MM to init Winkey touch Control K and send a character."));
+}
+
+void MainWindow::openDevices() {
+    if (devicesWindow_ != nullptr) {
+        devicesWindow_->close();
+    }
+    devicesWindow_ = new devices::DevicesWindow(monitor_->deviceDescriptions(), soundDeviceIndex_, this);
+    devicesWindow_->setAttribute(Qt::WA_DeleteOnClose);
+    connect(devicesWindow_, &devices::DevicesWindow::applied, this, [this](int position) {
+        soundDeviceIndex_ = position;
+        monitor_->SetSound(soundDeviceIndex_, VScroll3->value());
+    });
+    devicesWindow_->show();
+}
+
+void MainWindow::openAbout() {
+    if (aboutWindow_ == nullptr) {
+        aboutWindow_ = new update::AboutWindow(appVersion, parts_.messages, this);
+        aboutWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(aboutWindow_, &update::AboutWindow::endProgramRequested, this,
+                &MainWindow::endWithoutSaving);
+    }
+    aboutWindow_->show();
+    aboutWindow_->raise();
+}
+
+// A started installer replaces this program: end now, leaving the settings file as it was.
+void MainWindow::endWithoutSaving() {
+    saveOnClose_ = false;
+    close();
+}
+
+}  // namespace shell

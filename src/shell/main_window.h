@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+#include <string>
+
+#include "platform/message_boxes.h"
+#include "platform/serial_port.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+
+namespace bridge {
+class Connection;
+class Relay;
+}  // namespace bridge
+namespace tone {
+class MonitorPlayer;
+}  // namespace tone
+namespace devices {
+class DevicesWindow;
+}  // namespace devices
+namespace update {
+class AboutWindow;
+}  // namespace update
+
+namespace shell {
+
+class StatusLight;
+
+// What the main window is wired to.
+struct MainWindowParts {
+    platform::SerialPort& applicationPort;  // MSComm1: faces the logger
+    platform::SerialPort& keyerPort;        // MSComm2: faces the keyer
+    platform::MessageBoxes& messages;
+};
+
+// The main window "Van Trel": the operator's controls, start-up and shut-down. It wires the
+// relay, the chunk reader and the monitor together and shows their results; the rules live in
+// bridge::, keyer:: and tone::.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(MainWindowParts parts, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    static const QString appVersion;
+
+    const std::string& monitorQueue() const;
+    int soundDeviceIndex() const { return soundDeviceIndex_; }
+    bool localTyping() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void setTabOrder();
+
+    void LoadStuff();
+    QString SaveStuff();
+
+    void onSpeedTextChanged(const QString& text);
+    void onChunkForwarded(const std::string& chunk, bool typed, bool keyerOpen);
+    void onKeyerBytesRelayed(const QByteArray& bytes);
+    bool onTypingPaneKey(QKeyEvent* key);
+    void toggleTrafficPanes();
+    void showHelp();
+    void openDevices();
+    void openAbout();
+    void endWithoutSaving();
+
+    MainWindowParts parts_;
+    int soundDeviceIndex_ = 0;
+    bool saveOnClose_ = true;
+
+    // Controls, named as the operator's documentation names them.
+    QLineEdit* Text1 = nullptr;  // application-side port number
+    QLineEdit* Text2 = nullptr;  // keyer-side port number
+    QLineEdit* Text4 = nullptr;  // CW speed, words per minute
+    QLineEdit* Text6 = nullptr;  // latency in ms (timer ticks)
+    StatusLight* Shape1 = nullptr;  // application port open
+    StatusLight* Shape2 = nullptr;  // keyer port open
+    QScrollBar* VScroll1 = nullptr;  // volume, hundredths of a dB, 0 at the top
+    QScrollBar* VScroll2 = nullptr;  // speed slider, 50 at the top
+    QScrollBar* VScroll3 = nullptr;  // pitch, 8000 at the top
+    QPushButton* Command1 = nullptr;  // Connect / Disconnect
+    QPushButton* Command2 = nullptr;  // Close
+    QPushButton* Command3 = nullptr;  // clears the typing pane
+    QPushButton* Command4 = nullptr;  // Test
+    QPushButton* Command5 = nullptr;  // clears the copy pane
+    QPlainTextEdit* Text3 = nullptr;  // typing pane; shows the application's traffic
+    QPlainTextEdit* Text5 = nullptr;  // copy pane; shows the keyer's echo
+    QCheckBox* ShowWK = nullptr;
+    QCheckBox* ShowEcho = nullptr;
+    QAction* Xmt = nullptr;  // Show / Hide
+
+    bridge::Relay* relay_ = nullptr;
+    bridge::Connection* connection_ = nullptr;
+    tone::MonitorPlayer* monitor_ = nullptr;
+    QPointer<devices::DevicesWindow> devicesWindow_;
+    QPointer<update::AboutWindow> aboutWindow_;
+};
+
+}  // namespace shell

@@ -1,0 +1,1 @@
+#include "tone/monitor_queue.h"
