@@ -35,6 +35,15 @@ bench: deps
 	@cmake --build --preset release -j $(JOBS)
 	./scripts/with-sound-server.sh ./scripts/run-benchmarks.sh build/release
 
+demo: build
+	./scripts/demo.sh
+
+package: deps
+	./scripts/package.sh
+
+screenshots: build
+	./scripts/screenshots.sh
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
