@@ -9,11 +9,13 @@ const char* const kSerialControlAddress = "http://www.example.org/vantrel/mscomm
 namespace {
 
 QString failureTail(const QString& direction, const QString& onYourComputer) {
-    return QStringLiteral(". Unable to connect to %1 port COM").arg(direction) + QStringLiteral("%1") +
-           QStringLiteral(". It's possible that the version of C:\\Windows\\SysWow64\\mscomm32.ocx%1 "
-                          "is restricting the highest port number. A possible fix is to download "
-                          "a modifed version of this file, reboot the system, backup the file and "
-                          "replace it with a downloaded version from ")
+    return QStringLiteral(". Unable to connect to %1 port COM").arg(direction) +
+           QStringLiteral("%1") +
+           QStringLiteral(
+               ". It's possible that the version of C:\\Windows\\SysWow64\\mscomm32.ocx%1 "
+               "is restricting the highest port number. A possible fix is to download "
+               "a modifed version of this file, reboot the system, backup the file and "
+               "replace it with a downloaded version from ")
                .arg(onYourComputer) +
            QString::fromLatin1(kSerialControlAddress) + QStringLiteral(" ");
 }
@@ -54,8 +56,12 @@ QString Connection::click() {
     return QStringLiteral("Disconnect");
 }
 
-void Connection::InitComm() { open(application_); }
-void Connection::InitComm1() { open(keyer_); }
+void Connection::InitComm() {
+    open(application_);
+}
+void Connection::InitComm1() {
+    open(keyer_);
+}
 
 void Connection::closeAll() {
     application_.port.close();
@@ -71,7 +77,8 @@ void Connection::open(Side& side) {
     if (side.port.isOpen()) {
         side.port.close();
     }
-    const auto number = numbers::roundToInt16(numbers::leadingNumber(typed.trimmed().toStdString()));
+    const auto number =
+        numbers::roundToInt16(numbers::leadingNumber(typed.trimmed().toStdString()));
     if (!number) {
         fail(QStringLiteral("Overflow"));
         return;

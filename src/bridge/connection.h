@@ -12,8 +12,8 @@ namespace bridge {
 
 // What the connection needs of one side of the main window.
 struct SideControls {
-    std::function<QString()> portText;     // the port field, exactly as typed
-    std::function<bool()> lightShown;      // the side's status light
+    std::function<QString()> portText;  // the port field, exactly as typed
+    std::function<bool()> lightShown;   // the side's status light
     std::function<void(bool)> showLight;
 };
 
@@ -22,7 +22,7 @@ struct SideControls {
 class Connection : public QObject {
     Q_OBJECT
 
-public:
+  public:
     Connection(platform::SerialPort& applicationPort, SideControls application,
                platform::SerialPort& keyerPort, SideControls keyer,
                platform::MessageBoxes& messages, QObject* parent = nullptr);
@@ -38,7 +38,7 @@ public:
     // Closes both ports (the window is going away).
     void closeAll();
 
-private:
+  private:
     struct Side {
         platform::SerialPort& port;
         SideControls controls;

@@ -24,7 +24,7 @@ namespace bridge {
 class Relay : public QObject {
     Q_OBJECT
 
-public:
+  public:
     Relay(platform::SerialPort& applicationPort, platform::SerialPort& keyerPort,
           platform::MessageBoxes& messages, QObject* parent = nullptr);
 
@@ -42,7 +42,7 @@ public:
     static constexpr int kGatherIntervalMs = 10;
     static constexpr std::size_t kMostChunkBytes = 101;
 
-signals:
+  signals:
     // A chunk was forwarded (written to the keyer when keyerOpen) and is now to be read.
     // `typed` tells the operator's own characters from the application's bytes.
     void chunkForwarded(const std::string& chunk, bool typed, bool keyerOpen);
@@ -50,7 +50,7 @@ signals:
     // port closed); the window shows them in the echo pane on request.
     void keyerBytesRelayed(const QByteArray& bytes);
 
-private:
+  private:
     void onApplicationReadyRead();
     void gatherStep();
     void finishGathering();

@@ -2,7 +2,8 @@
 
 namespace devices {
 
-DevicesWindow::DevicesWindow(const QStringList&, int, QWidget* parent) : QWidget(parent, Qt::Window) {
+DevicesWindow::DevicesWindow(const QStringList&, int, QWidget* parent)
+    : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Devices"));
     setWindowTitle(QStringLiteral("Devices"));
 }

@@ -10,10 +10,10 @@ namespace devices {
 class DevicesWindow : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     DevicesWindow(const QStringList& descriptions, int soundDeviceIndex, QWidget* parent = nullptr);
 
-signals:
+  signals:
     // The operator applied list position `position` (0-based).
     void applied(int position);
 };

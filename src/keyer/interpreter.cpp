@@ -14,9 +14,13 @@ constexpr std::size_t kTextAfterPrefixLimit = 1024;
 // Text bytes that the monitor queues. The keyer sends 0x20-0x7E as text, but its queue frames
 // codes as two digits, so codes from 100 up ("d" to "~") are left out: a real keyer ignores
 // lower case anyway, and a three-digit code would shift everything queued after it.
-bool isQueuedText(unsigned char b) { return b >= 0x20 && b <= 0x63; }
+bool isQueuedText(unsigned char b) {
+    return b >= 0x20 && b <= 0x63;
+}
 
-bool isControl(unsigned char b) { return b < 0x20; }
+bool isControl(unsigned char b) {
+    return b < 0x20;
+}
 
 }  // namespace
 

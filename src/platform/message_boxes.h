@@ -10,7 +10,7 @@ namespace platform {
 // answer without a person. Boxes do not block the caller: the relay and the monitor carry on
 // while a message waits for its OK.
 class MessageBoxes {
-public:
+  public:
     virtual ~MessageBoxes() = default;
 
     // OK button, the application's title.

@@ -1,13 +1,15 @@
 #include "platform/number_text.h"
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace numbers {
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 template <typename Int>
 std::optional<Int> roundTo(double value) {
@@ -72,7 +74,11 @@ double leadingNumber(std::string_view text) {
     return negative ? -value : value;
 }
 
-std::optional<std::int16_t> roundToInt16(double value) { return roundTo<std::int16_t>(value); }
-std::optional<std::int32_t> roundToInt32(double value) { return roundTo<std::int32_t>(value); }
+std::optional<std::int16_t> roundToInt16(double value) {
+    return roundTo<std::int16_t>(value);
+}
+std::optional<std::int32_t> roundToInt32(double value) {
+    return roundTo<std::int32_t>(value);
+}
 
 }  // namespace numbers

@@ -47,8 +47,10 @@ bool QtSerialPort::open(int number, const LineSettings& settings) {
     }
     port_.setPortName(deviceForPort_(number));
     static const std::pair<char, QSerialPort::Parity> kParities[] = {
-        {'N', QSerialPort::NoParity},   {'E', QSerialPort::EvenParity},
-        {'O', QSerialPort::OddParity},  {'M', QSerialPort::MarkParity},
+        {'N', QSerialPort::NoParity},
+        {'E', QSerialPort::EvenParity},
+        {'O', QSerialPort::OddParity},
+        {'M', QSerialPort::MarkParity},
         {'S', QSerialPort::SpaceParity}};
     QSerialPort::Parity parity = QSerialPort::NoParity;
     for (const auto& [letter, value] : kParities) {

@@ -16,7 +16,7 @@ namespace platform {
 class QtSerialPort final : public SerialPort {
     Q_OBJECT
 
-public:
+  public:
     explicit QtSerialPort(std::function<QString(int)> deviceForPort, QObject* parent = nullptr);
 
     bool open(int number, const LineSettings& settings) override;
@@ -27,7 +27,7 @@ public:
     bool write(const QByteArray& bytes) override;
     QString errorString() const override { return error_; }
 
-private:
+  private:
     void onError(QSerialPort::SerialPortError error);
 
     std::function<QString(int)> deviceForPort_;

@@ -25,7 +25,7 @@ std::optional<LineSettings> parseLineSettings(std::string_view text);
 class SerialPort : public QObject {
     Q_OBJECT
 
-public:
+  public:
     using QObject::QObject;
 
     // Opens port `number` with `settings` and no flow control; false with errorString() set.
@@ -40,7 +40,7 @@ public:
     virtual bool write(const QByteArray& bytes) = 0;
     virtual QString errorString() const = 0;
 
-signals:
+  signals:
     // New bytes are waiting.
     void readyRead();
     // The open port stopped working (an adapter pulled, the far end of a pair gone). The port

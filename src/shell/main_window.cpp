@@ -47,7 +47,9 @@ QRect twips(int left, int top, int width, int height) {
             height / kTwipsPerPixel};
 }
 
-std::string toBytes(const QString& text) { return text.toStdString(); }
+std::string toBytes(const QString& text) {
+    return text.toStdString();
+}
 
 QString latin1(std::string_view bytes) {
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
@@ -101,10 +103,10 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this,
             [this] { Command1->setText(connection_->click()); });
 
-    monitor_ = new tone::MonitorPlayer(
-        {[this] { return Text6->text(); }, [this] { return Text4->text(); },
-         [this] { return VScroll1->value(); }},
-        this);
+    monitor_ =
+        new tone::MonitorPlayer({[this] { return Text6->text(); }, [this] { return Text4->text(); },
+                                 [this] { return VScroll1->value(); }},
+                                this);
 
     // Start-up: settings first, then the sound; a failing step leaves the design values.
     LoadStuff();
@@ -204,7 +206,7 @@ void MainWindow::buildControls() {
                   QStringLiteral("This is the CW speed. You can set it with the slider but to "
                                  "keep everything in sync set it with the source app slider"));
     VScroll2 = bar("VScroll2", 5, 50, 28, twips(2400, 2040, 255, 1575));
-    const char* const letterNames[] = {"Label1", "Label6", "Label7", "Label8",
+    const char* const letterNames[] = {"Label1", "Label6",  "Label7", "Label8",
                                        "Label9", "Label10", "Label11"};
     const QString letters = QStringLiteral("CWSpeed");
     for (int i = 0; i < 7; ++i) {
@@ -235,8 +237,7 @@ void MainWindow::buildControls() {
     connect(VScroll2, &QScrollBar::valueChanged, this,
             [this](int speed) { Text4->setText(QString::number(speed)); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
-    connect(Command4, &QPushButton::clicked, this,
-            [this] { monitor_->replaceQueue("84698384"); });
+    connect(Command4, &QPushButton::clicked, this, [this] { monitor_->replaceQueue("84698384"); });
     connect(Command3, &QPushButton::clicked, this, [this] {
         Text3->clear();
         focusAtEnd(Text3);
@@ -271,22 +272,25 @@ void MainWindow::buildMenus() {
     connect(Xmt, &QAction::triggered, this, &MainWindow::toggleTrafficPanes);
     connect(item("About", QStringLiteral("About")), &QAction::triggered, this,
             &MainWindow::openAbout);
-    connect(item("Help", QStringLiteral("Help")), &QAction::triggered, this,
-            &MainWindow::showHelp);
+    connect(item("Help", QStringLiteral("Help")), &QAction::triggered, this, &MainWindow::showHelp);
 }
 
 void MainWindow::setTabOrder() {
-    const QWidget* order[] = {Text1, Text2,   Command1, Command2, VScroll2, VScroll1,
-                              Text3, Text5,   Text4,    Command3, Text6,    Command4,
-                              VScroll3, Command5, ShowWK, ShowEcho};
+    const QWidget* order[] = {Text1,    Text2,    Command1, Command2, VScroll2, VScroll1,
+                              Text3,    Text5,    Text4,    Command3, Text6,    Command4,
+                              VScroll3, Command5, ShowWK,   ShowEcho};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
         QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
     }
 }
 
-const std::string& MainWindow::monitorQueue() const { return monitor_->monitorQueue(); }
+const std::string& MainWindow::monitorQueue() const {
+    return monitor_->monitorQueue();
+}
 
-bool MainWindow::localTyping() const { return relay_->localTyping(); }
+bool MainWindow::localTyping() const {
+    return relay_->localTyping();
+}
 
 void MainWindow::LoadStuff() {
     const auto loaded = settings::load(QDir::current());
@@ -360,8 +364,8 @@ void MainWindow::onSpeedTextChanged(const QString& text) {
         return;
     }
     // A value beyond 32 bits is clamped rather than refused.
-    const std::int32_t whole = numbers::roundToInt32(speed).value_or(
-        std::numeric_limits<std::int32_t>::max());
+    const std::int32_t whole =
+        numbers::roundToInt32(speed).value_or(std::numeric_limits<std::int32_t>::max());
     const std::string hex = QString::number(whole, 16).toUpper().toStdString();
     const std::string command = keyer::Converthex1("02") + keyer::Converthex1(hex);
     parts_.keyerPort.write(QByteArray::fromStdString(command));
@@ -458,14 +462,16 @@ void MainWindow::showHelp() {
             "ADJUST THE SPEED IN N1MM ALL THREE SHOULD STAY IN SYNC. ALSO, you should start N1MM "
             "first so that the Winkeyer (SmartSDR) is initialized. ") +
         QStringLiteral("\r\n") +
-        QStringLiteral("TRICK: To force N1MM to init Winkey touch Control K and send a character."));
+        QStringLiteral(
+            "TRICK: To force N1MM to init Winkey touch Control K and send a character."));
 }
 
 void MainWindow::openDevices() {
     if (devicesWindow_ != nullptr) {
         devicesWindow_->close();
     }
-    devicesWindow_ = new devices::DevicesWindow(monitor_->deviceDescriptions(), soundDeviceIndex_, this);
+    devicesWindow_ =
+        new devices::DevicesWindow(monitor_->deviceDescriptions(), soundDeviceIndex_, this);
     devicesWindow_->setAttribute(Qt::WA_DeleteOnClose);
     connect(devicesWindow_, &devices::DevicesWindow::applied, this, [this](int position) {
         soundDeviceIndex_ = position;

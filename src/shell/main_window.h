@@ -49,7 +49,7 @@ struct MainWindowParts {
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     explicit MainWindow(MainWindowParts parts, QWidget* parent = nullptr);
     ~MainWindow() override;
 
@@ -59,11 +59,11 @@ public:
     int soundDeviceIndex() const { return soundDeviceIndex_; }
     bool localTyping() const;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildMenus();
     void setTabOrder();
@@ -86,15 +86,15 @@ private:
     bool saveOnClose_ = true;
 
     // Controls, named as the operator's documentation names them.
-    QLineEdit* Text1 = nullptr;  // application-side port number
-    QLineEdit* Text2 = nullptr;  // keyer-side port number
-    QLineEdit* Text4 = nullptr;  // CW speed, words per minute
-    QLineEdit* Text6 = nullptr;  // latency in ms (timer ticks)
-    StatusLight* Shape1 = nullptr;  // application port open
-    StatusLight* Shape2 = nullptr;  // keyer port open
-    QScrollBar* VScroll1 = nullptr;  // volume, hundredths of a dB, 0 at the top
-    QScrollBar* VScroll2 = nullptr;  // speed slider, 50 at the top
-    QScrollBar* VScroll3 = nullptr;  // pitch, 8000 at the top
+    QLineEdit* Text1 = nullptr;       // application-side port number
+    QLineEdit* Text2 = nullptr;       // keyer-side port number
+    QLineEdit* Text4 = nullptr;       // CW speed, words per minute
+    QLineEdit* Text6 = nullptr;       // latency in ms (timer ticks)
+    StatusLight* Shape1 = nullptr;    // application port open
+    StatusLight* Shape2 = nullptr;    // keyer port open
+    QScrollBar* VScroll1 = nullptr;   // volume, hundredths of a dB, 0 at the top
+    QScrollBar* VScroll2 = nullptr;   // speed slider, 50 at the top
+    QScrollBar* VScroll3 = nullptr;   // pitch, 8000 at the top
     QPushButton* Command1 = nullptr;  // Connect / Disconnect
     QPushButton* Command2 = nullptr;  // Close
     QPushButton* Command3 = nullptr;  // clears the typing pane

@@ -9,10 +9,10 @@ namespace shell {
 
 // A status light: a filled green circle, shown only while its port is open.
 class StatusLight final : public QWidget {
-public:
+  public:
     using QWidget::QWidget;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -25,18 +25,18 @@ protected:
 
 // The window's surface: a dark blue ground with the picture at its top left, unscaled.
 class Backdrop final : public QWidget {
-public:
+  public:
     explicit Backdrop(QPixmap picture, QWidget* parent = nullptr)
         : QWidget(parent), picture_(std::move(picture)) {}
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.fillRect(rect(), QColor(0x00, 0x00, 0x40));
         painter.drawPixmap(0, 0, picture_);
     }
 
-private:
+  private:
     QPixmap picture_;
 };
 

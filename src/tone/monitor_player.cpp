@@ -7,6 +7,8 @@ MonitorPlayer::MonitorPlayer(MonitorControls controls, QObject* parent)
 
 void MonitorPlayer::SetSound(int, int) {}
 
-QStringList MonitorPlayer::deviceDescriptions() const { return {}; }
+QStringList MonitorPlayer::deviceDescriptions() const {
+    return {};
+}
 
 }  // namespace tone

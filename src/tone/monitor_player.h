@@ -24,7 +24,7 @@ struct MonitorControls {
 class MonitorPlayer : public QObject {
     Q_OBJECT
 
-public:
+  public:
     explicit MonitorPlayer(MonitorControls controls, QObject* parent = nullptr);
 
     const std::string& monitorQueue() const { return queue_.text(); }
@@ -37,7 +37,7 @@ public:
     // The output devices' descriptions, enumerated afresh, in list order.
     QStringList deviceDescriptions() const;
 
-private:
+  private:
     MonitorControls controls_;
     MonitorQueue queue_;
 };

@@ -11,11 +11,11 @@ namespace update {
 class AboutWindow : public QWidget {
     Q_OBJECT
 
-public:
+  public:
     AboutWindow(const QString& appVersion, platform::MessageBoxes& messages,
                 QWidget* parent = nullptr);
 
-signals:
+  signals:
     // A downloaded installer was started: the program must end at once, without saving.
     void endProgramRequested();
 };

@@ -53,7 +53,8 @@ TEST(SettingsCodec, BadLineAbandonsTheRest) {
     EXPECT_FALSE(l.pitch);
 
     // A number that does not fit 16 bits stops the reading too.
-    EXPECT_FALSE(settings::decode("1\r\n2\r\n-2000\r\n28\r\n2\r\n99999\r\n6000\r\n").soundDeviceIndex);
+    EXPECT_FALSE(
+        settings::decode("1\r\n2\r\n-2000\r\n28\r\n2\r\n99999\r\n6000\r\n").soundDeviceIndex);
     EXPECT_FALSE(settings::decode("1\r\n2\r\n" + std::string(40, '9') + "\r\n").volume);
     // Halves round to even before the range test: 4.5 is 4, below the slider.
     EXPECT_FALSE(settings::decode("1\r\n2\r\n0\r\n4.5\r\n").speed);

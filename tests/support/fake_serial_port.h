@@ -10,7 +10,7 @@
 // A serial port in memory: records each write, hands out bytes the test delivers, and can be
 // made to refuse opening or writing.
 class FakeSerialPort final : public platform::SerialPort {
-public:
+  public:
     bool open(int number, const platform::LineSettings& settings) override {
         if (refuseOpen) {
             error_ = QStringLiteral("The device does not exist");
@@ -59,7 +59,7 @@ public:
     QByteArray incoming;
     std::vector<QByteArray> writes;
 
-private:
+  private:
     bool open_ = false;
     QString error_;
 };

@@ -10,14 +10,18 @@
 
 // Records every message instead of showing it, and answers Yes/No questions from a script.
 class RecordingMessageBoxes final : public platform::MessageBoxes {
-public:
+  public:
     struct Shown {
         QString title;
         QString text;
     };
 
-    void inform(const QString& text) override { shown.push_back({platform::kApplicationTitle, text}); }
-    void warn(const QString& title, const QString& text) override { shown.push_back({title, text}); }
+    void inform(const QString& text) override {
+        shown.push_back({platform::kApplicationTitle, text});
+    }
+    void warn(const QString& title, const QString& text) override {
+        shown.push_back({title, text});
+    }
     void askYesNo(const QString& text, std::function<void(bool)> answer) override {
         shown.push_back({platform::kApplicationTitle, text});
         const bool yes = !answers.empty() && answers.front();

@@ -6,7 +6,7 @@
 // here (raw, non-blocking), the slave side is reachable under a link name such as "COM16" that
 // a program opens like any serial device. Used by the simulator and the end-to-end tests.
 class PtyPair {
-public:
+  public:
     // Creates the pty and, when linkPath is not empty, a symlink to its slave at linkPath
     // (replacing an old link). Check ok() afterwards.
     explicit PtyPair(const std::string& linkPath = {});
@@ -28,7 +28,7 @@ public:
     // Closes the master: the program's open port sees its cable pulled.
     void unplug();
 
-private:
+  private:
     int master_ = -1;
     std::string slaveName_;
     std::string link_;
