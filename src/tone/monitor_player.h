@@ -3,12 +3,17 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "tone/monitor_queue.h"
+#include "platform/audio_output.h"
+#include "tone/monitor.h"
+#include "tone/sidetone_source.h"
 
 namespace tone {
 
@@ -19,27 +24,47 @@ struct MonitorControls {
     std::function<int()> volume;           // VScroll1: hundredths of a dB, 0 .. -3000
 };
 
-// The monitor: plays monitorQueue as Morse on the sidetone after the latency.
-// PLACEHOLDER API; the monitor issue fills it in.
+// The monitor: plays monitorQueue as Morse on the sidetone after the latency. A 1 ms timer
+// drives it while there is anything to do and rests while the queue is empty; the sound is
+// rendered on the audio output's own thread, so neither the window nor the relay ever waits.
 class MonitorPlayer : public QObject {
     Q_OBJECT
 
   public:
-    explicit MonitorPlayer(MonitorControls controls, QObject* parent = nullptr);
+    // `audio` is the sound output; the system's (Qt Multimedia) when none is given.
+    explicit MonitorPlayer(MonitorControls controls, QObject* parent = nullptr,
+                           std::unique_ptr<platform::AudioOutput> audio = nullptr);
+    ~MonitorPlayer() override;
 
-    const std::string& monitorQueue() const { return queue_.text(); }
-    void replaceQueue(std::string codes) { queue_.replace(std::move(codes)); }
-    void appendToQueue(std::string_view codes) { queue_.append(codes); }
-    void clearQueue() { queue_.clear(); }
+    const std::string& monitorQueue() const { return monitor_.monitorQueue(); }
+    void replaceQueue(std::string codes);
+    void appendToQueue(std::string_view codes);
+    void clearQueue() { monitor_.clearQueue(); }
 
-    // Rebuilds the audio output on device `soundDeviceIndex` (list position) at `pitch`.
+    // Rebuilds the sound: reads the tone file again and loops it at 4 x `pitch` samples per
+    // second from the next silent moment; moves to device `soundDeviceIndex` (list position)
+    // when that is another device or the current one stopped.
     void SetSound(int soundDeviceIndex, int pitch);
     // The output devices' descriptions, enumerated afresh, in list order.
     QStringList deviceDescriptions() const;
 
+    const Monitor& monitor() const { return monitor_; }
+    bool ticking() const { return timer_.isActive(); }
+
+    // Where the tone file is looked for: the working directory, then beside the program,
+    // then in the program's installed data folder.
+    static QStringList toneFileCandidates();
+
   private:
+    void onTick();
+    void wake();
+
     MonitorControls controls_;
-    MonitorQueue queue_;
+    std::unique_ptr<platform::AudioOutput> audio_;
+    SidetoneSource source_;
+    Monitor monitor_;
+    QTimer timer_;
+    std::optional<int> device_;
 };
 
 }  // namespace tone

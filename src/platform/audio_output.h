@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QStringList>
+
+#include "platform/audio_stream.h"
+
+namespace platform {
+
+// A sound output device that plays what a SampleSource renders, on a thread of its own.
+class AudioOutput {
+  public:
+    virtual ~AudioOutput() = default;
+
+    // The output devices' descriptions, enumerated afresh, in list order.
+    virtual QStringList deviceDescriptions() const = 0;
+    // Plays `source` on the device at list position `position` (the system's default device
+    // when there is no such position), replacing any stream before. Silence when the device
+    // cannot be opened; nothing is reported. The source must outlive the output.
+    virtual void play(int position, SampleSource* source) = 0;
+    // Whether a stream is playing (false after a device failed or vanished).
+    virtual bool isPlaying() const = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+
+// What an audio output asks of whatever fills it. Plain C++, so the sound itself is made and
+// tested without a device.
+namespace platform {
+
+// Where the output stood when it asked for more sound.
+struct StreamPosition {
+    std::chrono::nanoseconds now{};  // monotonic clock (steady_clock since its epoch)
+    std::int64_t framesWritten = 0;  // frames handed to the device since the stream started
+    std::int64_t framesQueued = 0;   // of those, the frames the device has not played yet
+};
+
+// Fills a mono stream of 16-bit samples. Called on the audio thread only: it must neither
+// block nor allocate.
+class SampleSource {
+  public:
+    virtual ~SampleSource() = default;
+
+    // A new stream at `frameRate` frames per second begins; frame 0 comes next.
+    virtual void startStream(int frameRate) = 0;
+    // The next out.size() frames of the stream.
+    virtual void render(std::span<std::int16_t> out, const StreamPosition& position) = 0;
+};
+
+}  // namespace platform

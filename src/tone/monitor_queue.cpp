@@ -1,1 +1,0 @@
-#include "tone/monitor_queue.h"
