@@ -78,7 +78,7 @@ void FileDownload::failWithFile() {
 
 void FileDownload::onFinished() {
     QNetworkReply* reply = reply_;
-    if (fileError_.isEmpty()) {
+    if (fileError_.isEmpty() && reply->isOpen()) {
         onReadyRead();
     }
     reply->deleteLater();

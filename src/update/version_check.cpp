@@ -67,6 +67,9 @@ void VersionCheck::reach(int state) {
 }
 
 void VersionCheck::onReadyRead() {
+    if (!reply_->isOpen()) {
+        return;  // a request that failed before any answer
+    }
     // Only the first chunk is ever looked at; the rest is read and dropped.
     const QByteArray data = reply_->readAll();
     const auto room = static_cast<qsizetype>(kVersionChunkSize) - chunk_.size();
