@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tone/keying_reader.h"
 #include "tone/monitor.h"
 #include "tone/sidetone.h"
 #include "tone/sidetone_source.h"
@@ -55,23 +56,10 @@ struct Stretch {
     double ms;
 };
 
-// Marks and spaces from the waveform at 600 Hz: the level is read from each sample and the one
-// a quarter cycle (20 frames) earlier, and a mark is where it is above half of `level`.
 std::vector<Stretch> stretches(const std::vector<std::int16_t>& s, double level) {
-    constexpr std::size_t kQuarter = kRate / 600 / 4;
-    std::vector<bool> keyed(s.size());
-    for (std::size_t n = kQuarter; n < s.size(); ++n) {
-        const double a = s[n];
-        const double b = s[n - kQuarter];
-        keyed[n - kQuarter / 2] = std::sqrt(a * a + b * b) >= level / 2;
-    }
     std::vector<Stretch> out;
-    std::size_t start = 0;
-    for (std::size_t n = 1; n <= s.size(); ++n) {
-        if (n == s.size() || keyed[n] != keyed[start]) {
-            out.push_back({keyed[start], (n - start) * 1000.0 / kRate});
-            start = n;
-        }
+    for (const auto& st : keying::stretches(s, kRate, 600, level / 2)) {
+        out.push_back({st.keyed, st.frames * 1000.0 / kRate});
     }
     return out;
 }
