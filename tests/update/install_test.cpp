@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include "support/event_loop.h"
 #include "support/recording_message_boxes.h"
 #include "update/about_window.h"
 #include "update/file_download.h"
@@ -107,6 +108,17 @@ TEST_F(InstallTest, InstallerThatWillNotStartKeepsTheProgramRunning) {
     EXPECT_EQ(end.count(), 0);
     EXPECT_EQ(messages.texts(), QStringList{"cannot start"});
     EXPECT_EQ(desktop.busySteps, (std::vector<bool>{true, false}));
+}
+
+TEST_F(InstallTest, ClosingTheWindowMidwayDropsTheDownloadAndTheBusyPointer) {
+    server.neverAnswer();
+    window->Command3->click();
+    window->Command3->click();  // already on its way: no second download
+    ASSERT_TRUE(waitUntil([&] { return server.requests.size() == 1; }));
+    window.reset();
+    EXPECT_EQ(desktop.busySteps, (std::vector<bool>{true, false}));
+    EXPECT_TRUE(QDir::current().entryList(QDir::Files).isEmpty());
+    EXPECT_EQ(server.connections, 1);
 }
 
 TEST(FileDownload, UnreachableHostNamesBothFiles) {
