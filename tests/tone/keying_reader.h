@@ -48,4 +48,18 @@ inline std::vector<Stretch> inner(std::vector<Stretch> st) {
     return st;
 }
 
+// Joins stretches shorter than `frames` into their neighbours (a recording can carry a click
+// of a sample or two where the server adjusts its buffer).
+inline std::vector<Stretch> debounced(const std::vector<Stretch>& st, std::size_t frames) {
+    std::vector<Stretch> out;
+    for (const Stretch& s : st) {
+        if (!out.empty() && (s.frames < frames || out.back().keyed == s.keyed)) {
+            out.back().frames = s.start + s.frames - out.back().start;
+            continue;
+        }
+        out.push_back(s);
+    }
+    return out;
+}
+
 }  // namespace keying
