@@ -1,5 +1,7 @@
 #include "bridge/relay.h"
 
+#include <algorithm>
+
 namespace bridge {
 
 Relay::Relay(platform::SerialPort& applicationPort, platform::SerialPort& keyerPort,
@@ -7,7 +9,6 @@ Relay::Relay(platform::SerialPort& applicationPort, platform::SerialPort& keyerP
     : QObject(parent), application_(applicationPort), keyer_(keyerPort), messages_(messages) {
     gatherTimer_.setSingleShot(true);
     gatherTimer_.setTimerType(Qt::PreciseTimer);
-    gatherTimer_.setInterval(kGatherIntervalMs);
     connect(&gatherTimer_, &QTimer::timeout, this, &Relay::gatherStep);
 
     connect(&application_, &platform::SerialPort::readyRead, this, &Relay::onApplicationReadyRead);
@@ -30,6 +31,7 @@ void Relay::GetDataWinkey(const std::string& msg) {
     // A gathering under way picks up the new bytes at its next step.
     if (!gathering_) {
         gathering_ = true;
+        nextStep_ = std::chrono::steady_clock::now();
         gatherStep();
     }
 }
@@ -44,7 +46,11 @@ void Relay::gatherStep() {
         finishGathering();
         return;
     }
-    gatherTimer_.start();
+    // Wait at least until the next step is due, never less.
+    nextStep_ += std::chrono::milliseconds(kGatherIntervalMs);
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(nextStep_ - std::chrono::steady_clock::now());
+    gatherTimer_.start(std::max(wait, std::chrono::milliseconds(0)));
 }
 
 void Relay::finishGathering() {

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <chrono>
 #include <string>
 
 #include "platform/message_boxes.h"
@@ -61,6 +62,9 @@ class Relay : public QObject {
     platform::MessageBoxes& messages_;
     QTimer gatherTimer_;
     bool gathering_ = false;
+    // When the next byte is due: steps keep to a 10 ms grid from the first byte of a gathering,
+    // so the small lateness of each timer does not add up over a long burst.
+    std::chrono::steady_clock::time_point nextStep_;
 
     std::string appChunk_;
     bool chunkBusy_ = false;

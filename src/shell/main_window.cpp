@@ -26,6 +26,11 @@
 #include "tone/monitor_player.h"
 #include "update/about_window.h"
 
+// The artwork is compiled into this library; a static library must register it itself.
+static void registerArtwork() {
+    Q_INIT_RESOURCE(assets);
+}
+
 namespace shell {
 
 const QString MainWindow::appVersion = QStringLiteral("1.64");
@@ -78,6 +83,7 @@ bool isEnter(const QKeyEvent* key) {
 
 MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     : QMainWindow(parent), parts_(parts) {
+    registerArtwork();
     setObjectName(QStringLiteral("VanTrel"));
     setWindowTitle(QStringLiteral("Van Trel"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
@@ -122,15 +128,18 @@ MainWindow::~MainWindow() = default;
 void MainWindow::buildControls() {
     auto* surface = new Backdrop(QPixmap(QStringLiteral(":/assets/background.png")), this);
     setCentralWidget(surface);
+    // The captions were laid out for a small, narrow sans-serif face of 11 pixels.
     QFont small = font();
-    small.setPointSize(8);
+    small.setPixelSize(11);
+    small.setStretch(QFont::SemiCondensed);
     surface->setFont(small);
+    menuBar()->setFont(small);
 
     const auto label = [surface](const char* name, const QString& caption, QRect where) {
         auto* l = new QLabel(caption, surface);
         l->setObjectName(QString::fromLatin1(name));
         l->setGeometry(where);
-        l->setWordWrap(true);
+        l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         l->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
         return l;
     };
@@ -175,7 +184,11 @@ void MainWindow::buildControls() {
         auto* c = new QCheckBox(caption, surface);
         c->setObjectName(QString::fromLatin1(name));
         c->setGeometry(where);
-        c->setStyleSheet(QString::fromLatin1(kDark));
+        c->setStyleSheet(QStringLiteral(
+            "QCheckBox { background-color: #000040; color: white; }"
+            "QCheckBox::indicator { width: 11px; height: 11px; border: 1px solid white; "
+            "background: #000040; }"
+            "QCheckBox::indicator:checked { background: #00c000; }"));
         return c;
     };
     const auto shape = [surface](const char* name, QRect where) {
@@ -186,12 +199,15 @@ void MainWindow::buildControls() {
         return s;
     };
 
-    label("Label2", QStringLiteral("Virtual     Port"), twips(120, 960, 495, 615));
+    // Two-line captions beside the port fields.
+    label("Label2", QStringLiteral("Virtual     Port"), twips(120, 960, 495, 615))
+        ->setWordWrap(true);
     Text1 = field("Text1", QStringLiteral("1"), twips(720, 960, 375, 375),
                   QStringLiteral("Enter the output port of the virtual com port that comes "
                                  "from your app."));
     Shape1 = shape("Shape1", twips(1080, 1080, 735, 255));
-    label("Label3", QStringLiteral("Winkey       Port"), twips(1680, 960, 615, 615));
+    label("Label3", QStringLiteral("Winkey       Port"), twips(1680, 960, 615, 615))
+        ->setWordWrap(true);
     Text2 = field("Text2", QStringLiteral("2"), twips(2280, 960, 495, 375),
                   QStringLiteral("Enter the Com port that goes to the winkey input port in the "
                                  "destination app"));

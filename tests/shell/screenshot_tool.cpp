@@ -1,0 +1,42 @@
+// Saves pictures of the main window, narrow and wide, for the documentation.
+#include <QApplication>
+#include <QDir>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "shell/main_window.h"
+#include "support/fake_serial_port.h"
+#include "support/recording_message_boxes.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? QDir(argv[1]).absolutePath() : QDir::currentPath();
+    QTemporaryDir folder;
+    QDir::setCurrent(folder.path());
+
+    FakeSerialPort applicationPort;
+    FakeSerialPort keyerPort;
+    RecordingMessageBoxes messages;
+    shell::MainWindow window({applicationPort, keyerPort, messages});
+    window.move(40, 40);
+    window.show();
+
+    const auto shoot = [&](const QString& name) {
+        QScreen* screen = window.screen();
+        const QRect frame = window.frameGeometry();
+        screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+            .save(out + "/" + name);
+    };
+    QTimer::singleShot(800, [&] {
+        shoot(QStringLiteral("narrow.png"));
+        window.findChild<QAction*>(QStringLiteral("Xmt"))->trigger();
+        QTimer::singleShot(800, [&] {
+            shoot(QStringLiteral("wide.png"));
+            QApplication::quit();
+        });
+    });
+    return QApplication::exec();
+}
