@@ -123,12 +123,24 @@ TEST_F(AboutWindowTest, DonateOpensTheDonationPage) {
     EXPECT_TRUE(desktop.opened[0].contains("/donate/?hosted_button_id="));
 }
 
-TEST(OpenBrowser, PrefixesAddressesAndPassesTheDesktopsAnswer) {
-    RecordingDesktop desktop;
-    EXPECT_TRUE(update::OpenBrowser(desktop, "www.example.org"));
-    desktop.browserAccepts = false;
-    EXPECT_FALSE(update::OpenBrowser(desktop, "Https://www.example.org"));
-    EXPECT_EQ(desktop.opened, QStringList({"http://www.example.org", "Https://www.example.org"}));
+TEST(OpenBrowser, PrefixesUnlessHttpStandsFirstAndPassesTheDesktopsAnswer) {
+    const struct {
+        QString given, opened;
+    } table[] = {
+        {"www.example.org", "http://www.example.org"},
+        {"HTTP://WWW.EXAMPLE.ORG", "HTTP://WWW.EXAMPLE.ORG"},
+        {"Https://www.example.org/x", "Https://www.example.org/x"},
+        {"www.example.org/http", "http://www.example.org/http"},
+        {" http://www.example.org", "http:// http://www.example.org"},
+        {"httpd.example.org", "httpd.example.org"},
+        {"htt", "http://htt"},
+    };
+    for (const auto& row : table) {
+        RecordingDesktop desktop;
+        desktop.browserAccepts = row.given.size() % 2 == 0;
+        EXPECT_EQ(update::OpenBrowser(desktop, row.given), desktop.browserAccepts);
+        EXPECT_EQ(desktop.opened, QStringList{row.opened});
+    }
 }
 
 struct CheckCase {

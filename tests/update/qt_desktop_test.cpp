@@ -35,11 +35,4 @@ TEST(QtDesktop, BusyPointerIsRestoredOnceWhateverTheCalls) {
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
-TEST(QtDesktop, StartingAMissingProgramFailsWithAReason) {
-    platform::QtDesktop desktop;
-    QString error;
-    EXPECT_FALSE(desktop.startProgram(QStringLiteral("/nonexistent/vantrelsetup.exe"), error));
-    EXPECT_FALSE(error.isEmpty());
-}
-
 }  // namespace
