@@ -10,6 +10,11 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     QApplication::setApplicationVersion(shell::MainWindow::appVersion);
+    // The windows are laid out to the pixel for a small, narrow sans-serif face.
+    QFont face = QApplication::font();
+    face.setPixelSize(11);
+    face.setStretch(QFont::SemiCondensed);
+    QApplication::setFont(face);
 
     const auto device = [](int number) { return bridge::devicePathForPort(number); };
     platform::QtSerialPort applicationPort(device);
