@@ -13,6 +13,10 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QFont face = QApplication::font();  // as the program sets it
+    face.setPixelSize(11);
+    face.setStretch(QFont::SemiCondensed);
+    QApplication::setFont(face);
     const QString out = argc > 1 ? QDir(argv[1]).absolutePath() : QDir::currentPath();
     QTemporaryDir folder;
     QDir::setCurrent(folder.path());
@@ -35,7 +39,19 @@ int main(int argc, char** argv) {
         window.findChild<QAction*>(QStringLiteral("Xmt"))->trigger();
         QTimer::singleShot(800, [&] {
             shoot(QStringLiteral("wide.png"));
-            QApplication::quit();
+            // The other windows, drawn by themselves.
+            for (const char* item : {"About", "Dev"}) {
+                window.findChild<QAction*>(QString::fromLatin1(item))->trigger();
+            }
+            QTimer::singleShot(800, [&] {
+                for (const char* name : {"AboutFrm", "Devices"}) {
+                    if (auto* other = window.findChild<QWidget*>(QString::fromLatin1(name))) {
+                        other->grab().save(out + "/" + QString::fromLatin1(name).toLower() +
+                                           ".png");
+                    }
+                }
+                QApplication::quit();
+            });
         });
     });
     return QApplication::exec();
