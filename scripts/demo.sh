@@ -72,6 +72,11 @@ Vantrel demo in $demo
   open Show to see the traffic panes; tick Show Winkey and Show Echo
 TEXT
 
+# A timed run has nobody to click Connect: ask the program to connect by itself (a program
+# without that ability ignores it, and the demo then only shows the window).
+if [ -n "${DEMO_SECONDS:-}" ]; then
+  export VANTREL_AUTOCONNECT=1
+fi
 "$app" &
 app_pid=$!
 if [ -n "${DEMO_SECONDS:-}" ]; then
