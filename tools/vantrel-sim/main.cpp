@@ -258,6 +258,10 @@ int Simulation::run(bool readStdin) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+        std::cout << kUsage;
+        return 0;
+    }
     const auto options = parseOptions(argc, argv);
     if (!options) {
         std::cerr << kUsage;

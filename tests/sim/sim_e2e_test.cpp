@@ -1,0 +1,220 @@
+// The whole path with the simulator: vantrel-sim plays the logger and the keyer on two
+// pseudo-terminal pairs in a temporary folder; the real window with the real serial adapters
+// sits between them. Logger → Vantrel → keyer → Vantrel → logger, checked byte for byte from
+// the simulator's own traffic log.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "bridge/port_naming.h"
+#include "platform/qt_serial_port.h"
+#include "shell/main_window.h"
+#include "support/event_loop.h"
+#include "support/recording_message_boxes.h"
+#include "tone/keying_reader.h"
+#include "tone/wave_file.h"
+
+namespace {
+
+std::string bytes(std::initializer_list<int> values) {
+    std::string out;
+    for (int v : values) {
+        out += static_cast<char>(v);
+    }
+    return out;
+}
+
+// The bytes of each log column ("logger sends", "keyer gets", ...), in order.
+std::map<std::string, std::string> trafficByWho(const QString& log) {
+    static const QRegularExpression line(
+        QStringLiteral(R"(^\s*[0-9.]+\s+(logger sends|logger gets|keyer sends|keyer gets)\s+)"
+                       R"(((?:[0-9A-F]{2} ?)+)\s+\|)"));
+    std::map<std::string, std::string> traffic;
+    for (const QString& text : log.split('\n')) {
+        const auto match = line.match(text);
+        if (match.hasMatch()) {
+            for (const QString& hex : match.captured(2).split(' ', Qt::SkipEmptyParts)) {
+                traffic[match.captured(1).toStdString()] +=
+                    static_cast<char>(hex.toInt(nullptr, 16));
+            }
+        }
+    }
+    return traffic;
+}
+
+// Drops the keyer's status bytes (110xxxxx), leaving answers and echoes.
+std::string withoutStatus(const std::string& said) {
+    std::string out;
+    for (char c : said) {
+        if ((static_cast<unsigned char>(c) & 0xE0) != 0xC0) {
+            out += c;
+        }
+    }
+    return out;
+}
+
+class SimulatorEndToEnd : public testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        previous = QDir::currentPath();
+        QDir::setCurrent(folder.path());
+    }
+    void TearDown() override {
+        window.reset();
+        if (simulator.state() != QProcess::NotRunning) {
+            simulator.terminate();
+            simulator.waitForFinished(3000);
+        }
+        QDir::setCurrent(previous);
+    }
+
+    void startSimulator(const QByteArray& script) {
+        QFile file(folder.filePath("script.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(script);
+        file.close();
+        simulator.setProcessChannelMode(QProcess::MergedChannels);
+        simulator.start(QStringLiteral(VANTREL_SIM_PROGRAM),
+                        {"--dir", folder.path(), "--app-port", "16", "--keyer-port", "17",
+                         "--script", file.fileName(), "--until-done"});
+        ASSERT_TRUE(simulator.waitForStarted(3000));
+        ASSERT_TRUE(waitUntil([this] {
+            return QFile::exists(folder.filePath("COM16")) &&
+                   QFile::exists(folder.filePath("COM17"));
+        }));
+    }
+
+    void openWindow();
+    QString connectAndRunScript();
+
+    QTemporaryDir folder;
+    QString previous;
+    QProcess simulator;
+    std::function<QString(int)> device = [](int n) { return bridge::devicePathForPort(n); };
+    platform::QtSerialPort applicationPort{device};
+    platform::QtSerialPort keyerPort{device};
+    RecordingMessageBoxes messages;
+    std::unique_ptr<shell::MainWindow> window;
+};
+
+// Records what a sink of the private sound server plays, from its monitor source.
+class Recording {
+  public:
+    Recording(const QString& sink, const QString& file) : file_(file) {
+        process_.start(QStringLiteral("parecord"),
+                       {"--latency-msec=10", "-d", sink + ".monitor", "--file-format=wav",
+                        "--rate=48000", "--channels=1", "--format=s16le", file});
+        process_.waitForStarted();
+    }
+    // A null sink's monitor delivers only a second or so after a recorder attaches.
+    bool flowing() const { return QFileInfo(file_).size() > 9600; }
+    std::vector<std::int16_t> stop() {
+        ::kill(static_cast<pid_t>(process_.processId()), SIGINT);
+        process_.waitForFinished(3000);
+        QFile f(file_);
+        std::vector<std::int16_t> samples;
+        if (!f.open(QIODevice::ReadOnly)) {
+            return samples;
+        }
+        const QByteArray bytes = f.readAll();
+        const auto wave = tone::parseWave(
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        if (wave) {
+            for (float v : wave->samples) {
+                samples.push_back(static_cast<std::int16_t>(v * 32768));
+            }
+        }
+        return samples;
+    }
+
+  private:
+    QProcess process_;
+    QString file_;
+};
+
+// Ports 16 and 17, speed 28: the logger's own 0x02 0x1C then changes nothing in the window, so
+// Vantrel adds no speed command of its own and the keyer gets exactly what the logger sent.
+void SimulatorEndToEnd::openWindow() {
+    QFile settings(folder.filePath("VanTrel.ini"));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("16\r\n17\r\n-2000 \r\n 28 \r\n2\r\n 0 \r\n 6000 \r\n");
+    settings.close();
+    window = std::make_unique<shell::MainWindow>(
+        shell::MainWindowParts{applicationPort, keyerPort, messages});
+    window->show();
+}
+
+QString SimulatorEndToEnd::connectAndRunScript() {
+    QTest::mouseClick(window->findChild<QPushButton*>("Command1"), Qt::LeftButton);
+    EXPECT_TRUE(applicationPort.isOpen() && keyerPort.isOpen())
+        << messages.texts().join('\n').toStdString();
+    // The simulator ends once its logger's script has been keyed and the keyer is idle.
+    EXPECT_TRUE(waitUntil([this] { return simulator.state() == QProcess::NotRunning; }, 15000));
+    EXPECT_EQ(simulator.exitCode(), 0);
+    return QString::fromLatin1(simulator.readAll());
+}
+
+TEST_F(SimulatorEndToEnd, CqTestCrossesBothWaysByteForByte) {
+    startSimulator("CQ TEST\n@idle\n");
+    openWindow();
+    const QString log = connectAndRunScript();
+    SCOPED_TRACE(log.toStdString());
+
+    auto traffic = trafficByWho(log);
+    // The logger's side, as a logger opens a WinKeyer and sends its CQ.
+    EXPECT_EQ(traffic["logger sends"], bytes({0x13, 0x13, 0x13, 0x00, 0x04, 0x55, 0x00, 0x02, 0x0E,
+                                              0x04, 0x09, 0x06, 0x02, 0x1C}) +
+                                           "CQ TEST");
+    // Vantrel relays every byte unchanged both ways.
+    EXPECT_EQ(traffic["keyer gets"], traffic["logger sends"]);
+    EXPECT_EQ(traffic["logger gets"], traffic["keyer sends"]);
+    // The keyer: the echo test's 0x55, version 23, busy, the seven echoes, idle.
+    EXPECT_EQ(traffic["keyer sends"], bytes({0x55, 23, 0xC4}) + "CQ TEST" + bytes({0xC0}));
+    EXPECT_EQ(withoutStatus(traffic["logger gets"]), bytes({0x55, 23}) + "CQ TEST");
+    EXPECT_EQ(window->findChild<QLineEdit*>("Text4")->text(), "28");
+}
+
+TEST_F(SimulatorEndToEnd, MonitorSoundsTheLoggersCq) {
+    if (std::getenv("VANTREL_TEST_SOUND_SERVER") == nullptr) {
+        GTEST_SKIP() << "needs the private sound server (scripts/with-sound-server.sh)";
+    }
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VANTREL_SOURCE_DIR "/assets/cw.wav"),
+                            folder.filePath("cw.wav")));
+    Recording recording(QStringLiteral("cwtest"), folder.filePath("heard.wav"));
+    ASSERT_TRUE(waitUntil([&] { return recording.flowing(); }, 8000));
+    startSimulator("CQ TEST\n@idle\n");
+    openWindow();
+    connectAndRunScript();
+    runEvents(500);  // the monitor runs a little behind the keyer
+    const auto heard = recording.stop();
+
+    // The echo test's 0x55 is text to the chunk reader as well: U ..- then C -.-. Q --.- T -
+    // E . S ... T -: seventeen marks. At 28 wpm no space is shorter than 40 ms; a dip of a few
+    // ms inside a mark (the sound server under load) does not split it.
+    const auto stretches = keying::inner(keying::stretches(heard, 48000, 600, 800));
+    const std::size_t shortestSpace = 480;  // 10 ms
+    int count = stretches.empty() ? 0 : 1;
+    std::string seen;
+    for (const auto& s : stretches) {
+        seen += (s.keyed ? " +" : " -") + std::to_string(s.frames / 48);
+        count += !s.keyed && s.frames >= shortestSpace ? 1 : 0;
+    }
+    EXPECT_EQ(count, 17) << "marks and spaces in ms:" << seen;
+}
+
+}  // namespace
