@@ -14,7 +14,7 @@ packages=(
   # the sound server, recording and virtual serial pairs for tests and the demo
   pulseaudio pulseaudio-utils sox socat python3
   # screenshots and the demo window
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdotool
   # packaging
   dpkg-dev fakeroot file
 )
