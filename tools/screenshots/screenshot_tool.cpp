@@ -7,9 +7,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "bridge/port_naming.h"
+#include "platform/qt_message_boxes.h"
+#include "platform/qt_serial_port.h"
 #include "shell/main_window.h"
-#include "support/fake_serial_port.h"
-#include "support/recording_message_boxes.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -21,9 +22,10 @@ int main(int argc, char** argv) {
     QTemporaryDir folder;
     QDir::setCurrent(folder.path());
 
-    FakeSerialPort applicationPort;
-    FakeSerialPort keyerPort;
-    RecordingMessageBoxes messages;
+    const auto device = [](int number) { return bridge::devicePathForPort(number); };
+    platform::QtSerialPort applicationPort(device);
+    platform::QtSerialPort keyerPort(device);
+    platform::QtMessageBoxes messages;
     shell::MainWindow window({applicationPort, keyerPort, messages});
     window.move(40, 40);
     window.show();
