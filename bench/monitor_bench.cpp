@@ -1,5 +1,6 @@
-// Figures for the monitor: rendered edge accuracy, recorded timing of a 50-character message,
-// the spread of the output latency, and CPU while playing and idle. Prints, never judges.
+// Figures for the monitor: rendered edge accuracy, recorded timing of a 50-character message
+// started after a long idle, the output latency and its spread, and CPU while playing and idle.
+// Prints, never judges.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -39,20 +40,20 @@ std::string codesOf(const std::string& text) {
     return codes;
 }
 
-// Runs the event loop until `done` or `ms`, looking every 10 ms; only the harness waits so.
-void runFor(
-    int ms, const std::function<bool()>& done = [] { return false; }) {
+// Runs the event loop for `ms`; with `done`, only until it holds, looking every 10 ms. Only the
+// harness waits so; without `done` nothing of the harness wakes meanwhile (idle CPU counts).
+void runFor(int ms, const std::function<bool()>& done = {}) {
     QEventLoop loop;
-    QElapsedTimer t;
-    t.start();
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     QTimer poll;
-    poll.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (done() || t.elapsed() >= ms) {
-            loop.quit();
-        }
-    });
-    poll.start(10);
+    if (done) {
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (done()) {
+                loop.quit();
+            }
+        });
+        poll.start(10);
+    }
     loop.exec();
 }
 
@@ -168,26 +169,9 @@ int main(int argc, char** argv) {
         {[] { return QString("0"); }, [&] { return speed; }, [] { return 0; }});
     const int device = static_cast<int>(player.deviceDescriptions().indexOf("CWTestSink2"));
     player.SetSound(device, 6000);
-    runFor(300);
+    runFor(3000);  // a new stream on an idle null sink starts about a second late
 
-    // Idle CPU: nothing queued.
-    double c0 = cpuSeconds();
-    runFor(3000);
-    std::printf("CPU idle: %.2f%% of one core\n", (cpuSeconds() - c0) / 3 * 100);
-
-    Recorder rec;
-    rec.start(dir.filePath("message.wav"));
-    c0 = cpuSeconds();
-    QElapsedTimer wall;
-    wall.start();
-    player.replaceQueue(codesOf(kMessage));
-    runFor(30000, [&] { return player.monitorQueue().empty() && !player.monitor().sendingBusy(); });
-    const double playCpu = (cpuSeconds() - c0) / (wall.elapsed() / 1000.0) * 100;
-    runFor(300);
-    const auto heard = rec.stop();
-    std::printf("CPU playing: %.2f%% of one core\n", playCpu);
-
-    // Nominal keying of the message at 28 wpm, in units.
+    // Nominal keying of the message at 28 wpm.
     const double unitMs = 1150.0 / 28;
     std::vector<tone::PlayedCharacter> plan;
     tone::Monitor nominal({[] { return 0.0; }, [] { return 28.0; }, [] { return 0; }},
@@ -198,6 +182,31 @@ int main(int argc, char** argv) {
         t += std::chrono::milliseconds(1);
         nominal.tick(t);
     }
+    const auto messageMs =
+        static_cast<int>((plan.back().offset + plan.back().schedule.duration) * 1000);
+
+    // Idle CPU: nothing queued (the stream rests once the silence has lasted a moment).
+    double c0 = cpuSeconds();
+    runFor(5000);
+    std::printf("CPU idle: %.2f%% of one core (5 s)\n", (cpuSeconds() - c0) / 5 * 100);
+
+    // The message, its first character after more than 5 s of idle. The harness sleeps through
+    // it rather than polling, so that the CPU figure is the monitor's.
+    Recorder rec;
+    rec.start(dir.filePath("message.wav"));
+    c0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    player.replaceQueue(codesOf(kMessage));
+    runFor(messageMs + 100);
+    const double playCpu = (cpuSeconds() - c0) / (wall.elapsed() / 1000.0) * 100;
+    runFor(30000, [&] { return player.monitorQueue().empty() && !player.monitor().sendingBusy(); });
+    std::printf("CPU playing: %.2f%% of one core (%.1f s)\n", playCpu, wall.elapsed() / 1000.0);
+    std::printf("latency of the message's first character after the idle: %.2f ms\n",
+                player.lastRunLatency() * 1000);
+    runFor(300);
+    const auto heard = rec.stop();
+
     std::vector<double> edges;  // ms
     for (const auto& c : plan) {
         for (std::size_t i = 0; i < c.schedule.markCount; ++i) {
@@ -228,45 +237,95 @@ int main(int argc, char** argv) {
         got.size(), edges.size() - 1, worst, total, nominalTotal,
         (total - nominalTotal) / nominalTotal * 100, unitMs);
 
-    // Latency spread: single E runs at known clock times; the onsets in the recording must keep
-    // the same spacing. Differences give the spread of the latency, not its absolute value.
+    // Output latency: single E runs, every other one after the stream has rested. Each run's
+    // request is the tick that started it. The stream's position reports give the absolute
+    // latency; the onsets in the recording, against the requests, give its spread independently
+    // (the recording's clock offset is unknown, so only differences count).
     rec.start(dir.filePath("latency.wav"));
-    std::vector<double> requested;
+    runFor(1000);                   // the monitor recording settles in its first moments
+    std::vector<double> requested;  // ms, monotonic clock
+    std::vector<double> reported;   // ms, from the stream's position
     for (int i = 0; i < 30; ++i) {
-        const auto before = std::chrono::steady_clock::now();
         player.replaceQueue("69");
         runFor(1000, [&] { return player.monitor().sendingBusy(); });
-        (void)before;
-        requested.push_back(std::chrono::duration<double, std::milli>(
-                                std::chrono::steady_clock::now().time_since_epoch())
-                                .count());
-        runFor(250 + (i * 37) % 50);
+        requested.push_back(
+            std::chrono::duration<double, std::milli>(player.monitor().runStart()).count());
+        runFor(250);
+        reported.push_back(player.lastRunLatency() * 1000);
+        // Odd runs follow while the stream still plays; even ones after it has rested.
+        runFor(i == 14 ? 4000 : i % 2 == 0 ? 100 + (i * 37) % 50 : 600 + (i * 53) % 400);
     }
     runFor(300);
     const auto lat = rec.stop();
+    const auto [rlo, rhi] = std::minmax_element(reported.begin(), reported.end());
+    std::printf(
+        "latency from the stream position over %zu runs: median %.2f ms, range %.2f .. "
+        "%.2f ms\n",
+        reported.size(), median(reported), *rlo, *rhi);
     std::vector<double> onsets;
     for (const auto& s : keying::debounced(keying::stretches(lat, kRate, 600, 8000), 48)) {
-        if (s.keyed) {
+        if (s.keyed && s.frames >= static_cast<std::size_t>(kRate / 50)) {
             onsets.push_back(s.start * 1000.0 / kRate);
         }
     }
-    if (onsets.size() == requested.size()) {
-        std::vector<double> offsets;
-        for (std::size_t i = 0; i < onsets.size(); ++i) {
-            offsets.push_back((onsets[i] - onsets[0]) - (requested[i] - requested[0]));
-        }
-        const double mid = median(offsets);
+    if (onsets.size() != requested.size()) {
+        std::printf("latency: %zu onsets found for %zu runs\n", onsets.size(), requested.size());
+        return 0;
+    }
+    // Onset less request, relative to the first run. A straight line through them is the rate
+    // at which the sink's sample clock and the monotonic clock part; the rest is the spread.
+    const std::size_t runs = onsets.size();
+    std::vector<double> x;
+    std::vector<double> y;
+    for (std::size_t i = 0; i < runs; ++i) {
+        x.push_back((requested[i] - requested[0]) / 1000);
+        y.push_back((onsets[i] - onsets[0]) - (requested[i] - requested[0]));
+    }
+    double mx = 0;
+    double my = 0;
+    for (std::size_t i = 0; i < runs; ++i) {
+        mx += x[i] / static_cast<double>(runs);
+        my += y[i] / static_cast<double>(runs);
+    }
+    double sxy = 0;
+    double sxx = 0;
+    for (std::size_t i = 0; i < runs; ++i) {
+        sxy += (x[i] - mx) * (y[i] - my);
+        sxx += (x[i] - mx) * (x[i] - mx);
+    }
+    const double slope = sxx > 0 ? sxy / sxx : 0;  // ms per second
+    std::vector<double> residual;
+    double afterRest = 0;
+    double playing = 0;
+    for (std::size_t i = 0; i < runs; ++i) {
+        residual.push_back(y[i] - my - slope * (x[i] - mx));
+        (i % 2 == 0 ? afterRest : playing) += residual.back() / static_cast<double>(runs / 2);
+    }
+    const auto spread = [](const std::vector<double>& v) {
+        const auto [lo, hi] = std::minmax_element(v.begin(), v.end());
+        const double mid = median(v);
         std::vector<double> dev;
-        for (double o : offsets) {
+        for (double o : v) {
             dev.push_back(std::abs(o - mid));
         }
-        const auto [lo, hi] = std::minmax_element(offsets.begin(), offsets.end());
-        std::printf(
-            "latency spread over %zu runs: range %.2f ms, median absolute deviation %.2f ms; "
-            "placement lead %.1f ms\n",
-            offsets.size(), *hi - *lo, median(dev), tone::SidetoneSource::kLeadSeconds * 1000);
-    } else {
-        std::printf("latency: %zu onsets found for %zu runs\n", onsets.size(), requested.size());
+        return std::pair{*hi - *lo, median(dev)};
+    };
+    std::vector<double> restedResidual;
+    std::vector<double> playingResidual;
+    for (std::size_t i = 0; i < runs; ++i) {
+        (i % 2 == 0 ? restedResidual : playingResidual).push_back(residual[i]);
     }
+    const auto [rawRange, rawMad] = spread(y);
+    const auto [range, mad] = spread(residual);
+    const auto [restedRange, restedMad] = spread(restedResidual);
+    const auto [playingRange, playingMad] = spread(playingResidual);
+    std::printf(
+        "latency in the recording over %zu runs: range %.2f ms (median absolute deviation "
+        "%.2f ms); the clocks part at %.0f ppm; without that drift: range %.2f ms (median "
+        "absolute deviation %.2f ms); runs while playing: range %.2f ms (%.2f); runs "
+        "after a rest: range %.2f ms (%.2f), on average %+.2f ms against runs while "
+        "playing\n",
+        runs, rawRange, rawMad, slope * 1000, range, mad, playingRange, playingMad, restedRange,
+        restedMad, afterRest - playing);
     return 0;
 }

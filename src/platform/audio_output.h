@@ -19,6 +19,9 @@ class AudioOutput {
     virtual void play(int position, SampleSource* source) = 0;
     // Whether a stream is playing (false after a device failed or vanished).
     virtual bool isPlaying() const = 0;
+    // The source has something new to render: the output takes it at once, and a resting
+    // stream starts again. Any thread.
+    virtual void wake() = 0;
 };
 
 }  // namespace platform

@@ -25,6 +25,9 @@ class SampleSource {
     virtual void startStream(int frameRate) = 0;
     // The next out.size() frames of the stream.
     virtual void render(std::span<std::int16_t> out, const StreamPosition& position) = 0;
+    // Whether the stream may rest after the last render: all it would render is silence until
+    // the output is woken (AudioOutput::wake).
+    virtual bool resting() const = 0;
 };
 
 }  // namespace platform

@@ -15,9 +15,11 @@ namespace platform {
 namespace {
 
 // Push mode: a small device buffer refilled every few milliseconds keeps the delay short and
-// steady (about 10 ms of sound queued).
+// steady (about 10 ms of sound queued). While the source rests the stream is suspended and
+// nothing wakes the thread until the next wake().
 constexpr double kBufferSeconds = 0.020;
 constexpr int kRefillMs = 5;
+constexpr int kFirstRefillMs = 1;  // after a rest, until the device takes sound again
 constexpr int kBytesPerFrame = 2;  // mono, 16-bit
 
 }  // namespace
@@ -59,7 +61,26 @@ class SinkWorker : public QObject {
             }
         });
         playing_->store(true);
+        resting_ = false;
         timer_.start();
+        refill();
+    }
+
+    // Takes what the source has new at once: a resting stream starts again; a playing one is
+    // topped up now rather than at the next turn of the timer.
+    void wake() {
+        if (!sink_) {
+            return;
+        }
+        if (!resting_) {
+            refill();
+            return;
+        }
+        resting_ = false;
+        sink_->resume();
+        // The device takes the first sound after the rest once it has played a little; finding
+        // that out within a millisecond keeps the first reading of its position fresh.
+        timer_.start(kFirstRefillMs);
         refill();
     }
 
@@ -92,6 +113,9 @@ class SinkWorker : public QObject {
         if (frames <= 0) {
             return;
         }
+        if (timer_.interval() != kRefillMs) {
+            timer_.setInterval(kRefillMs);
+        }
         StreamPosition position;
         position.now = std::chrono::steady_clock::now().time_since_epoch();
         position.framesWritten = written_;
@@ -105,6 +129,15 @@ class SinkWorker : public QObject {
             const auto* from =
                 reinterpret_cast<const char*>(samples_.data()) + std::max<qint64>(n, 0);
             pending_.assign(from, reinterpret_cast<const char*>(samples_.data()) + bytes);
+            return;
+        }
+        if (source_->resting()) {
+            // Only silence until woken: the stream is suspended with its buffer full (never let
+            // run dry: an underrun could swallow the next sound), and nothing wakes this thread
+            // meanwhile.
+            timer_.stop();
+            sink_->suspend();
+            resting_ = true;
         }
     }
 
@@ -116,6 +149,7 @@ class SinkWorker : public QObject {
     std::int64_t written_ = 0;
     std::vector<std::int16_t> samples_;
     std::vector<char> pending_;
+    bool resting_ = false;
 };
 
 QtAudioOutput::QtAudioOutput() : playing_(std::make_shared<std::atomic<bool>>(false)) {
@@ -152,6 +186,11 @@ void QtAudioOutput::play(int position, SampleSource* source) {
 
 bool QtAudioOutput::isPlaying() const {
     return playing_->load();
+}
+
+void QtAudioOutput::wake() {
+    QMetaObject::invokeMethod(
+        worker_, [w = worker_] { w->wake(); }, Qt::QueuedConnection);
 }
 
 }  // namespace platform

@@ -22,6 +22,7 @@ class QtAudioOutput final : public AudioOutput {
     QStringList deviceDescriptions() const override;
     void play(int position, SampleSource* source) override;
     bool isPlaying() const override;
+    void wake() override;
 
   private:
     QThread thread_;

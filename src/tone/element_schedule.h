@@ -12,6 +12,7 @@ namespace tone {
 struct Mark {
     double start = 0;
     double length = 0;
+    bool operator==(const Mark&) const = default;
 };
 
 // The longest pattern of the table has six elements.
@@ -21,6 +22,7 @@ struct CharacterSchedule {
     std::array<Mark, kMaxMarks> marks{};
     std::size_t markCount = 0;
     double duration = 0;  // the whole character, closing gap included
+    bool operator==(const CharacterSchedule&) const = default;
 };
 
 // The length of one unit at `wpm` words per minute: 1000 x 0.00046 s over wpm / 2.5, which is

@@ -12,6 +12,9 @@ namespace tone {
 namespace {
 
 constexpr int kTickMs = 1;
+// How long before a character is over the next one goes to the audio thread: a tick this late
+// still keeps the run seamless.
+constexpr std::chrono::milliseconds kHandOverAhead{50};
 constexpr int kPlaybackRatePerPitch = 4;
 constexpr qint64 kLargestToneFile = 16 * 1024 * 1024;
 
@@ -42,12 +45,21 @@ MonitorPlayer::MonitorPlayer(MonitorControls controls, QObject* parent,
     : QObject(parent),
       controls_(std::move(controls)),
       audio_(audio ? std::move(audio) : std::make_unique<platform::QtAudioOutput>()),
-      monitor_({[this] { return readNumber(controls_.latencyText()); },
-                [this] { return readNumber(controls_.speedText()); },
-                [this] { return controls_.volume(); }},
-               [this](const PlayedCharacter& c) { source_.post(c); }) {
+      monitor_(
+          {[this] { return readNumber(controls_.latencyText()); },
+           [this] { return readNumber(controls_.speedText()); },
+           [this] { return controls_.volume(); }},
+          [this](const PlayedCharacter& c) {
+              source_.post(c);
+              audio_->wake();
+          },
+          [this](std::uint64_t run, double offset) {
+              source_.withdraw(run, offset);
+              audio_->wake();
+          },
+          kHandOverAhead) {
     timer_.setTimerType(Qt::PreciseTimer);
-    timer_.setInterval(kTickMs);
+    timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &MonitorPlayer::onTick);
 }
 
@@ -65,16 +77,35 @@ void MonitorPlayer::appendToQueue(std::string_view codes) {
     wake();
 }
 
+void MonitorPlayer::clearQueue() {
+    monitor_.clearQueue();
+    wake();  // a character already handed over ahead is withdrawn at once
+}
+
 void MonitorPlayer::wake() {
-    if (monitor_.needsTicks() && !timer_.isActive()) {
-        timer_.start();
-    }
+    schedule();
 }
 
 void MonitorPlayer::onTick() {
     monitor_.tick(Clock::now().time_since_epoch());
+    schedule();
+}
+
+// Ticks every millisecond while the latency is counted; during a run only when the monitor
+// has something to do, so a playing monitor wakes a few times per character, not 1000 a second.
+void MonitorPlayer::schedule() {
     if (!monitor_.needsTicks()) {
         timer_.stop();
+        return;
+    }
+    int ms = kTickMs;
+    if (const std::optional<TimePoint> due = monitor_.nextTickDue()) {
+        const auto wait = *due - Clock::now().time_since_epoch();
+        ms = static_cast<int>(
+            std::max<std::int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
+    }
+    if (!timer_.isActive() || ms < timer_.remainingTime()) {
+        timer_.start(ms);
     }
 }
 

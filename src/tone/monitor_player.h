@@ -25,8 +25,9 @@ struct MonitorControls {
 };
 
 // The monitor: plays monitorQueue as Morse on the sidetone after the latency. A 1 ms timer
-// drives it while there is anything to do and rests while the queue is empty; the sound is
-// rendered on the audio output's own thread, so neither the window nor the relay ever waits.
+// counts the latency; during a run the timer fires only when a character is to be handed over
+// or is over, and it rests while the queue is empty. The sound is rendered on the audio
+// output's own thread, so neither the window nor the relay ever waits.
 class MonitorPlayer : public QObject {
     Q_OBJECT
 
@@ -39,7 +40,7 @@ class MonitorPlayer : public QObject {
     const std::string& monitorQueue() const { return monitor_.monitorQueue(); }
     void replaceQueue(std::string codes);
     void appendToQueue(std::string_view codes);
-    void clearQueue() { monitor_.clearQueue(); }
+    void clearQueue();
 
     // Rebuilds the sound: reads the tone file again and loops it at 4 x `pitch` samples per
     // second from the next silent moment; moves to device `soundDeviceIndex` (list position)
@@ -50,6 +51,9 @@ class MonitorPlayer : public QObject {
 
     const Monitor& monitor() const { return monitor_; }
     bool ticking() const { return timer_.isActive(); }
+    // From the request of the last run to its first sound in the device, in seconds, as the
+    // sound stream reports its position; NaN before the first run.
+    double lastRunLatency() const { return source_.lastRunLatency(); }
 
     // Where the tone file is looked for: the working directory, then beside the program,
     // then in the program's installed data folder.
@@ -58,6 +62,7 @@ class MonitorPlayer : public QObject {
   private:
     void onTick();
     void wake();
+    void schedule();
 
     MonitorControls controls_;
     std::unique_ptr<platform::AudioOutput> audio_;

@@ -26,6 +26,7 @@ void Sidetone::restart(int frameRate) {
     firstMark_ = 0;
     markCount_ = 0;
     inRun_ = false;
+    keyingEnd_ = 0;
 }
 
 void Sidetone::offerTone(const ToneLoop* tone) {
@@ -40,7 +41,7 @@ const ToneLoop* Sidetone::takeRetired() {
 }
 
 void Sidetone::place(const PlayedCharacter& character, std::int64_t requestedRunStart) {
-    // The leading half of the first edge must still lie ahead.
+    // The leading half of an edge must still lie ahead.
     const auto earliest = next_ + static_cast<std::int64_t>(std::ceil(halfEdge_));
     if (!inRun_ || character.run != run_) {
         inRun_ = true;
@@ -51,23 +52,42 @@ void Sidetone::place(const PlayedCharacter& character, std::int64_t requestedRun
     const auto frameOf = [&](double seconds) {
         return runAnchor_ + std::llround((character.offset + seconds) * rate);
     };
-    if (const std::int64_t start = frameOf(0); start < earliest) {
-        runAnchor_ += earliest - start;
-    }
+    keyingEnd_ = std::max<std::int64_t>(keyingEnd_, frameOf(character.schedule.duration));
     const auto gain = static_cast<float>(volumeGain(character.volume));
     for (std::size_t i = 0; i < character.schedule.markCount; ++i) {
         const Mark& m = character.schedule.marks[i];
         if (markCount_ == kMarkCapacity) {
             return;
         }
-        const std::int64_t start = frameOf(m.start);
+        const std::int64_t start = std::max<std::int64_t>(frameOf(m.start), earliest);
         const std::int64_t end = frameOf(m.start + m.length);
         if (end <= start) {
             continue;
         }
         marks_[(firstMark_ + markCount_) % kMarkCapacity] = {start, end, gain};
         ++markCount_;
+        keyingEnd_ = std::max(keyingEnd_, end + static_cast<std::int64_t>(std::ceil(halfEdge_)));
     }
+}
+
+void Sidetone::withdraw(std::uint64_t run, double offset) {
+    if (!inRun_ || run != run_) {
+        return;
+    }
+    const std::int64_t from = runAnchor_ + std::llround(offset * frameRate_);
+    while (markCount_ > 0) {
+        const PlacedMark& last = marks_[(firstMark_ + markCount_ - 1) % kMarkCapacity];
+        if (last.start < from || last.start - halfEdge_ < next_) {
+            break;
+        }
+        --markCount_;
+    }
+    std::int64_t end = from;
+    if (markCount_ > 0) {
+        const PlacedMark& last = marks_[(firstMark_ + markCount_ - 1) % kMarkCapacity];
+        end = std::max(end, last.end + static_cast<std::int64_t>(std::ceil(halfEdge_)));
+    }
+    keyingEnd_ = std::min(keyingEnd_, end);
 }
 
 void Sidetone::render(std::span<std::int16_t> out) {

@@ -45,8 +45,16 @@ class Sidetone {
 
     // Places a character. The first character of a run starts its run at frame
     // `requestedRunStart`, or as soon as it still can; the others follow their run's timeline.
-    // A character that would begin in frames already rendered moves the rest of its run later.
+    // A character that comes too late for part of itself loses that part: the rest of its run
+    // stays where it belongs.
     void place(const PlayedCharacter& character, std::int64_t requestedRunStart);
+    // Takes back the marks of run `run` from `offset` seconds into it on, except those already
+    // begun.
+    void withdraw(std::uint64_t run, double offset);
+    // The frame where the run placed last starts (valid once a character is placed).
+    std::int64_t runAnchor() const { return runAnchor_; }
+    // From this frame on nothing placed sounds any more, closing gaps included.
+    std::int64_t keyingEnd() const { return keyingEnd_; }
 
     // Renders the next out.size() frames.
     void render(std::span<std::int16_t> out);
@@ -75,6 +83,7 @@ class Sidetone {
     bool inRun_ = false;
     std::uint64_t run_ = 0;
     std::int64_t runAnchor_ = 0;
+    std::int64_t keyingEnd_ = 0;
 
     const ToneLoop* tone_ = nullptr;
     const ToneLoop* waiting_ = nullptr;

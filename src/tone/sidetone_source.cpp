@@ -1,16 +1,19 @@
 #include "tone/sidetone_source.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
 namespace tone {
 namespace {
 
-// Above this the estimate of where the stream stands is thrown away, not smoothed in
-// (a stream that stalled or skipped).
+// Above this the estimate of where the stream stands is thrown away, not followed (a stream
+// that stalled, skipped or was suspended).
 constexpr double kResetSeconds = 0.030;
-// How much of each new estimate is taken in: the estimates jitter by a write's worth.
-constexpr double kSmoothing = 0.05;
+// The device reports what it has consumed only every few milliseconds, so each estimate of the
+// frame playing now lies behind the truth by up to that much, never ahead: the timeline follows
+// the most advanced estimates and gives way only as slowly as two clocks can drift apart.
+constexpr double kDriftPerSecond = 200e-6;
 
 double seconds(TimePoint d) {
     return std::chrono::duration<double>(d).count();
@@ -28,14 +31,17 @@ void StreamTimeline::observe(const platform::StreamPosition& position) {
     if (!known_) {
         known_ = true;
         origin_ = position.now;
+        last_ = position.now;
         offset_ = playing;
         return;
     }
     const double estimate = playing - seconds(position.now - origin_) * frameRate_;
+    const double drift = kDriftPerSecond * seconds(position.now - last_) * frameRate_;
+    last_ = position.now;
     if (std::abs(estimate - offset_) > kResetSeconds * frameRate_) {
         offset_ = estimate;
     } else {
-        offset_ += kSmoothing * (estimate - offset_);
+        offset_ = std::max(estimate, offset_ - drift);
     }
 }
 
@@ -62,7 +68,15 @@ SidetoneSource::~SidetoneSource() {
 }
 
 void SidetoneSource::post(const PlayedCharacter& character) {
-    (void)characters_.push(character);
+    (void)characters_.push({character, false});
+}
+
+void SidetoneSource::withdraw(std::uint64_t run, double offset) {
+    KeyingHandOver handOver;
+    handOver.character.run = run;
+    handOver.character.offset = offset;
+    handOver.withdraw = true;
+    (void)characters_.push(handOver);
 }
 
 void SidetoneSource::setTone(std::optional<ToneSample> sample, double playbackRate) {
@@ -86,7 +100,7 @@ void SidetoneSource::freeRetired() {
 void SidetoneSource::startStream(int frameRate) {
     sidetone_.restart(frameRate);
     timeline_.restart(frameRate);
-    PlayedCharacter stale;
+    KeyingHandOver stale;
     while (characters_.pop(stale)) {
     }
 }
@@ -94,10 +108,21 @@ void SidetoneSource::startStream(int frameRate) {
 void SidetoneSource::render(std::span<std::int16_t> out, const platform::StreamPosition& position) {
     timeline_.observe(position);
     const double rate = sidetone_.frameRate();
-    PlayedCharacter c;
-    while (characters_.pop(c)) {
-        const double at = timeline_.frameAt(c.runStart).value_or(0) + kLeadSeconds * rate;
-        sidetone_.place(c, std::llround(at));
+    KeyingHandOver k;
+    while (characters_.pop(k)) {
+        const PlayedCharacter& c = k.character;
+        if (k.withdraw) {
+            sidetone_.withdraw(c.run, c.offset);
+            continue;
+        }
+        const bool newRun = c.run != placedRun_;
+        placedRun_ = c.run;
+        const double requested = timeline_.frameAt(c.runStart).value_or(0);
+        sidetone_.place(c, std::llround(requested + kLeadSeconds * rate));
+        if (newRun) {
+            lastRunLatency_.store((static_cast<double>(sidetone_.runAnchor()) - requested) / rate,
+                                  std::memory_order_relaxed);
+        }
     }
     ToneHandOver handOver;
     if (!sidetone_.toneWaiting() && tones_.pop(handOver)) {
@@ -107,6 +132,12 @@ void SidetoneSource::render(std::span<std::int16_t> out, const platform::StreamP
     if (const ToneLoop* old = sidetone_.takeRetired(); old != nullptr) {
         (void)retired_.push(old);
     }
+}
+
+bool SidetoneSource::resting() const {
+    return characters_.empty() &&
+           sidetone_.nextFrame() >=
+               sidetone_.keyingEnd() + std::llround(kRestAfterSeconds * sidetone_.frameRate());
 }
 
 }  // namespace tone

@@ -34,6 +34,11 @@ class SpscRing {
         return true;
     }
 
+    // Consumer side: whether nothing waits.
+    bool empty() const {
+        return head_.load(std::memory_order_relaxed) == tail_.load(std::memory_order_acquire);
+    }
+
   private:
     std::array<T, N> items_{};
     alignas(64) std::atomic<std::size_t> head_{0};

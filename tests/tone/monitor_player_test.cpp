@@ -17,11 +17,13 @@ class FakeOutput final : public platform::AudioOutput {
     struct Log {
         std::vector<int> opened;
         bool playing = true;
+        int wakes = 0;
     };
     explicit FakeOutput(std::shared_ptr<Log> log) : log_(std::move(log)) {}
     QStringList deviceDescriptions() const override { return {"One", "Two"}; }
     void play(int position, platform::SampleSource*) override { log_->opened.push_back(position); }
     bool isPlaying() const override { return log_->playing; }
+    void wake() override { ++log_->wakes; }
 
   private:
     std::shared_ptr<Log> log_;
@@ -45,6 +47,7 @@ TEST(MonitorPlayer, TimerRunsOnlyWhileThereIsSomethingToPlay) {
     ASSERT_TRUE(waitUntil([&] { return !p.player.ticking(); }, 3000));
     EXPECT_TRUE(p.player.monitorQueue().empty());
     EXPECT_FALSE(p.player.monitor().sendingBusy());
+    EXPECT_EQ(p.log->wakes, 2);  // a resting stream is woken for each character
     // A cancel before the latency stops the timer too; the count stays for the next burst.
     p.player.appendToQueue("84");
     p.player.clearQueue();
@@ -60,6 +63,18 @@ TEST(MonitorPlayer, WindowStaysResponsiveWhileACharacterPlays) {
     bool fired = false;
     QTimer::singleShot(0, [&] { fired = true; });
     EXPECT_TRUE(waitUntil([&] { return fired; }, 100));
+    EXPECT_TRUE(p.player.monitor().sendingBusy());
+}
+
+TEST(MonitorPlayer, CancelWithdrawsACharacterHandedOverAheadAtOnce) {
+    Player p;
+    p.speed = QStringLiteral("5");  // an E of 920 ms: handed over 50 ms before its end
+    p.player.replaceQueue("6969");
+    ASSERT_TRUE(waitUntil([&] { return p.log->wakes == 2; }, 3000));
+    EXPECT_EQ(p.player.monitorQueue(), "69");
+    p.player.clearQueue();
+    // The withdrawal goes out now, not when the first E is over.
+    EXPECT_TRUE(waitUntil([&] { return p.log->wakes == 3; }, 20));
     EXPECT_TRUE(p.player.monitor().sendingBusy());
 }
 

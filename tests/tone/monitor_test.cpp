@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tone/monitor.h"
@@ -113,6 +115,65 @@ TEST(Monitor, NextCharacterIsTakenWhenThePreviousIsOver) {
     }
     // E is 4 units = 164.3 ms at 28 wpm: the second E goes on the first tick at or after it.
     EXPECT_EQ(rig.now - start, milliseconds(165));
+}
+
+// With a hand-over ahead, the next character reaches the sidetone early but leaves the queue
+// only when the current one is over; what changed meanwhile is withdrawn and replaced.
+TEST(Monitor, NextCharacterIsHandedOverAheadAndWithdrawnWhenItChanges) {
+    enum class Change { None, Cancel, OtherCharacter, OtherSpeed };
+    struct Case {
+        const char* name;
+        Change change;
+        std::size_t played;     // characters handed over in all
+        std::size_t withdrawn;  // withdrawals, each at the end of the first E
+    } cases[] = {{"none", Change::None, 2, 0},
+                 {"cancel", Change::Cancel, 2, 1},
+                 {"other character", Change::OtherCharacter, 3, 1},
+                 {"other speed", Change::OtherSpeed, 3, 1}};
+    for (const Case& c : cases) {
+        Rig rig;
+        std::vector<std::pair<std::uint64_t, double>> withdrawn;
+        Monitor monitor(
+            {[] { return 0.0; }, [&] { return rig.speed; }, [] { return 0; }},
+            [&](const PlayedCharacter& p) { rig.played.push_back(p); },
+            [&](std::uint64_t run, double offset) { withdrawn.emplace_back(run, offset); },
+            milliseconds(50));
+        monitor.replaceQueue("6969");
+        monitor.tick(rig.now);
+        const auto start = rig.now;
+        const auto end = start + milliseconds(165);  // E is 164.3 ms at 28 wpm
+        // The next tick is wanted 50 ms before the E is over (164285714 ns), not before.
+        EXPECT_EQ(*monitor.nextTickDue() - start, std::chrono::nanoseconds(114285714)) << c.name;
+        monitor.tick(end - milliseconds(51));
+        EXPECT_EQ(rig.played.size(), 1u) << c.name;
+        monitor.tick(end - milliseconds(50));
+        ASSERT_EQ(rig.played.size(), 2u) << c.name;
+        EXPECT_NEAR(rig.played[1].offset, 4 * unitSeconds(28), 1e-12) << c.name;
+        EXPECT_EQ(monitor.monitorQueue(), "69") << c.name;  // still queued: a cancel reaches it
+        switch (c.change) {
+            case Change::None:
+                break;
+            case Change::Cancel:
+                monitor.clearQueue();
+                break;
+            case Change::OtherCharacter:
+                monitor.replaceQueue("84");
+                break;
+            case Change::OtherSpeed:
+                rig.speed = 20;
+                break;
+        }
+        monitor.tick(end - milliseconds(10));
+        monitor.tick(end);
+        EXPECT_EQ(rig.played.size(), c.played) << c.name;
+        ASSERT_EQ(withdrawn.size(), c.withdrawn) << c.name;
+        for (const auto& [run, offset] : withdrawn) {
+            EXPECT_EQ(run, rig.played[0].run) << c.name;
+            EXPECT_NEAR(offset, 4 * unitSeconds(28), 1e-12) << c.name;
+        }
+        EXPECT_TRUE(monitor.monitorQueue().empty()) << c.name;
+        EXPECT_EQ(monitor.sendingBusy(), c.change != Change::Cancel) << c.name;
+    }
 }
 
 TEST(Monitor, CodesAppendedDuringARunFollowWithoutNewLatency) {

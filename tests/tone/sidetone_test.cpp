@@ -148,40 +148,90 @@ TEST(Sidetone, EdgesCrossHalfLevelOnTheirScheduledFrame) {
     EXPECT_LT(rise, 32767 * 0.007);  // raised cosine over 240 frames: no step anywhere
 }
 
-TEST(SidetoneSource, RunsAreGapFreeAndLateCharactersMoveTheRestOfTheRun) {
+// A character that reaches the sidetone late loses only what is already past; the rest of its
+// run keeps its frames. A withdrawal takes back what has not begun.
+TEST(Sidetone, LateCharacterKeepsTheRunsTimelineAndWithdrawalTakesBackWhatIsToCome) {
+    tone::ToneLoop flat;
+    flat.sample = {std::vector<float>(100, 1.0F), 24000};
+    flat.playbackRate = 24000;
     tone::Sidetone sidetone(kRate);
-    tone::PlayedCharacter first;
-    first.run = 7;
-    first.schedule.markCount = 1;
-    first.schedule.marks[0] = {0, 0.01};
-    first.schedule.duration = 0.02;
-    sidetone.place(first, 100);
+    sidetone.offerTone(&flat);
+    tone::PlayedCharacter c;
+    c.run = 7;
+    c.schedule.markCount = 1;
+    c.schedule.marks[0] = {0, 0.010};  // 480 frames down, then 480 up
+    c.schedule.duration = 0.020;
+    sidetone.place(c, 1000);
     std::vector<std::int16_t> out(2000);
-    sidetone.render(out);  // now at frame 2000, past where the second character belonged
-    tone::PlayedCharacter second = first;
-    second.offset = 0.02;  // frame 100 + 960
-    sidetone.place(second, 0);
-    EXPECT_EQ(sidetone.nextFrame(), 2000);
-    // No crash, no assertion: the mark is placed from 2000 + half an edge on (checked through
-    // a flat tone in the test above); here only that a new run anchors afresh.
-    tone::PlayedCharacter other = first;
-    other.run = 8;
-    sidetone.place(other, 5000);
-    SUCCEED();
+    sidetone.render(out);  // the second character's mark belonged at 1960: it comes too late
+    c.offset = 0.020;
+    sidetone.place(c, 0);
+    c.offset = 0.040;  // the third, at 2920, is on time
+    sidetone.place(c, 0);
+    c.offset = 0.060;  // the fourth, at 3880, is taken back before it begins
+    sidetone.place(c, 0);
+    sidetone.withdraw(7, 0.060);
+    EXPECT_EQ(sidetone.keyingEnd(), 3880);
+    std::vector<std::int16_t> rest(3000);
+    sidetone.render(rest);
+    const auto at = [&](std::size_t frame) { return rest[frame - 2000]; };
+    EXPECT_EQ(at(2440), 16384);  // the late mark still ends on its frame
+    EXPECT_EQ(at(2920), 16384);  // the next begins on its own frame, not later
+    EXPECT_EQ(at(3400), 16384);
+    EXPECT_EQ(at(3880 + 240), 0);  // nothing of the withdrawn one
+    EXPECT_LT(at(2001), 100);      // the late one fades in over a whole edge, without a click
 }
 
-TEST(StreamTimeline, MapsTheClockOntoFramesAndSmoothsJitter) {
+// The stream reports what it consumed only every few milliseconds, so its readings lag; the
+// timeline keeps to the freshest and starts over after a stall.
+TEST(StreamTimeline, FollowsTheFreshestReadingAndStartsOverAfterAStall) {
     tone::StreamTimeline t;
     t.restart(kRate);
     EXPECT_FALSE(t.frameAt(std::chrono::nanoseconds(0)));
     using std::chrono::milliseconds;
-    // Every 5 ms, 240 frames more played; the queued figure jitters by a few frames.
+    // Every 5 ms 240 frames played; the device's count lags by 0 to 192 frames.
     for (int i = 0; i < 200; ++i) {
-        const std::int64_t played = 240LL * i;
-        const std::int64_t queued = 480 + (i % 2 == 0 ? 24 : -24);
-        t.observe({milliseconds(5 * i), played + queued, queued});
+        const std::int64_t played = 240LL * i - 48 * (i % 5);
+        t.observe({milliseconds(5 * i), played + 480, 480});
     }
-    EXPECT_NEAR(*t.frameAt(milliseconds(1000)), 48000, 30);
+    EXPECT_NEAR(*t.frameAt(milliseconds(1000)), 48000, 2);
+    // Suspended for a second: the frames stood still; the next reading is taken as it is.
+    t.observe({milliseconds(2000), 48000 + 480, 480});
+    EXPECT_NEAR(*t.frameAt(milliseconds(2010)), 48480, 2);
+}
+
+// The stream may rest only when nothing is left to sound and none waits to be placed.
+TEST(SidetoneSource, RestsAQuarterSecondAfterTheLastKeyingUntilACharacterComes) {
+    tone::SidetoneSource source;
+    source.startStream(kRate);
+    std::vector<std::int16_t> out(2400);  // 50 ms a turn
+    std::int64_t written = 0;
+    const auto turn = [&](int ms) {
+        source.render(out, {std::chrono::milliseconds(ms), written, 0});
+        written += static_cast<std::int64_t>(out.size());
+    };
+    turn(0);
+    EXPECT_FALSE(source.resting());  // the first quarter second of the stream
+    for (int ms = 50; ms <= 250; ms += 50) {
+        turn(ms);
+    }
+    EXPECT_TRUE(source.resting());
+    tone::PlayedCharacter e;
+    e.run = 1;
+    e.runStart = std::chrono::milliseconds(300);
+    e.schedule.markCount = 1;
+    e.schedule.marks[0] = {0, 0.04};
+    e.schedule.duration = 0.16;
+    source.post(e);
+    EXPECT_FALSE(source.resting());
+    int ms = 300;
+    for (; ms < 1000 && !source.resting(); ms += 50) {
+        turn(ms);
+    }
+    // Placed the lead after its request (frame 15312), 160 ms long, then a quarter second of
+    // silence: resting from frame 34992, reached in the turn at 700 ms.
+    EXPECT_EQ(ms, 750);
+    EXPECT_NEAR(source.lastRunLatency(), tone::SidetoneSource::kLeadSeconds, 1e-4);
 }
 
 TEST(WaveFile, ReadsPcmAndRefusesTheRest) {
