@@ -16,14 +16,16 @@ run: build
 	@mkdir -p run && cp -n assets/cw.wav run/ 2>/dev/null || true
 	cd run && env -u QT_QPA_PLATFORM ../build/dev/src/app/vantrel
 
+# Sound and serial tests run in real time on a shared machine: one that fails is run once more,
+# and both outcomes show in the output.
 test: build
-	./scripts/with-sound-server.sh ctest --preset dev -j $(JOBS)
+	./scripts/with-sound-server.sh ctest --preset dev -j $(JOBS) --repeat until-pass:2
 
 asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-	  ./scripts/with-sound-server.sh ctest --preset asan -j $(JOBS)
+	  ./scripts/with-sound-server.sh ctest --preset asan -j $(JOBS) --repeat until-pass:2
 
 fuzz: deps
 	@cmake --preset fuzz >/dev/null
