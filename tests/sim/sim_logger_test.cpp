@@ -3,13 +3,11 @@
 
 #include <string>
 
-#include "sim_keyer.h"
 #include "sim_logger.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using sim::SimKeyer;
 using sim::SimLogger;
 using sim::Step;
 using sim::Time;
@@ -93,39 +91,6 @@ TEST(SimLogger, ReadsScriptLines) {
     EXPECT_EQ(steps[3].kind, Step::Kind::Cancel);
     EXPECT_EQ(steps[4].kind, Step::Kind::Idle);
     EXPECT_EQ(steps[5].kind, Step::Kind::Text);  // an unknown directive is text
-}
-
-// The two peers wired straight to each other: the whole conversation, in simulated time.
-TEST(SimLoggerAndKeyer, LoggerScriptIsKeyedAndEchoedInFull) {
-    SimLogger logger(28);
-    SimKeyer keyer;
-    // Long enough to fill the keyer past two-thirds, so the logger must hold on XOFF.
-    const std::string longLine(120, 'E');
-    for (const auto& step :
-         sim::parseScript("CQ TEST\n@idle\n@speed 40\n" + longLine + "\n@idle\n")) {
-        logger.addStep(step);
-    }
-    logger.connected(t0);
-    Time now = t0;
-    std::string toKeyer;
-    std::string toLogger;
-    bool sawXoff = false;
-    for (int guard = 0; guard < 100000 && !(logger.done() && !keyer.nextDue()); ++guard) {
-        toKeyer += logger.receive(toLogger, now);
-        toLogger = keyer.receive(toKeyer, now);
-        toKeyer.clear();
-        sawXoff = sawXoff || (keyer.status() & 0x01) != 0;
-        if (toLogger.empty()) {  // nothing in flight: on to the next thing due
-            const auto a = logger.nextDue();
-            const auto b = keyer.nextDue();
-            now = std::max(now, std::min(a.value_or(Time::max()), b.value_or(Time::max())));
-        }
-    }
-    EXPECT_TRUE(logger.done());
-    EXPECT_TRUE(sawXoff);
-    EXPECT_EQ(keyer.keyed(), "CQ TEST" + longLine);
-    EXPECT_EQ(logger.echoed().substr(0, 7), "CQ TEST");
-    EXPECT_EQ(keyer.speed(), 40);
 }
 
 }  // namespace

@@ -14,50 +14,36 @@ struct Stretch {
     std::size_t frames;  // length
 };
 
-// Marks and spaces of a tone at `frequency`: the level is read from each sample together with
-// the one a quarter cycle earlier (sin and cos of the same tone), and a frame belongs to a
-// mark when that level is above `threshold`.
-inline std::vector<Stretch> stretches(const std::vector<std::int16_t>& s, int rate,
-                                      double frequency, double threshold) {
+// The marks and spaces from the first mark to the last of a tone at `frequency`. The level is
+// read from each sample together with the one a quarter cycle earlier (sin and cos of the same
+// tone); a frame is keyed when that level reaches `threshold`. Stretches shorter than `shortest`
+// frames join their neighbours (a recording can carry a click where the server adjusts its
+// buffer, or a dip inside a mark when it is under load).
+inline std::vector<Stretch> marksAndSpaces(const std::vector<std::int16_t>& s, int rate,
+                                           double frequency, double threshold,
+                                           std::size_t shortest = 1) {
     const auto quarter = static_cast<std::size_t>(std::lround(rate / frequency / 4));
     std::vector<bool> keyed(s.size());
     for (std::size_t n = quarter; n < s.size(); ++n) {
-        const double a = s[n];
-        const double b = s[n - quarter];
-        keyed[n - quarter / 2] = std::sqrt(a * a + b * b) >= threshold;
+        keyed[n - quarter / 2] = std::hypot(s[n], s[n - quarter]) >= threshold;
     }
     std::vector<Stretch> out;
-    std::size_t start = 0;
-    for (std::size_t n = 1; n <= s.size(); ++n) {
-        if (n == s.size() || keyed[n] != keyed[start]) {
-            out.push_back({keyed[start], start, n - start});
-            start = n;
-        }
-    }
-    return out;
-}
-
-// Only the keying between the first and the last mark.
-inline std::vector<Stretch> inner(std::vector<Stretch> st) {
-    while (!st.empty() && !st.front().keyed) {
-        st.erase(st.begin());
-    }
-    while (!st.empty() && !st.back().keyed) {
-        st.pop_back();
-    }
-    return st;
-}
-
-// Joins stretches shorter than `frames` into their neighbours (a recording can carry a click
-// of a sample or two where the server adjusts its buffer).
-inline std::vector<Stretch> debounced(const std::vector<Stretch>& st, std::size_t frames) {
-    std::vector<Stretch> out;
-    for (const Stretch& s : st) {
-        if (!out.empty() && (s.frames < frames || out.back().keyed == s.keyed)) {
-            out.back().frames = s.start + s.frames - out.back().start;
+    for (std::size_t start = 0, n = 1; n <= s.size(); ++n) {
+        if (n < s.size() && keyed[n] == keyed[start]) {
             continue;
         }
-        out.push_back(s);
+        if (!out.empty() && (n - start < shortest || out.back().keyed == keyed[start])) {
+            out.back().frames = n - out.back().start;
+        } else {
+            out.push_back({keyed[start], start, n - start});
+        }
+        start = n;
+    }
+    if (!out.empty() && !out.front().keyed) {
+        out.erase(out.begin());
+    }
+    if (!out.empty() && !out.back().keyed) {
+        out.pop_back();
     }
     return out;
 }

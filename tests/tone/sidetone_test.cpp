@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -16,146 +17,89 @@ namespace {
 
 constexpr int kRate = 48000;
 
-// The shipped tone: 600 Hz at 24000 samples per second, half full scale, 600 whole cycles.
-tone::ToneLoop sineTone(double pitch) {
-    tone::ToneLoop t;
-    t.sample.sampleRate = 24000;
-    for (int n = 0; n < 24000; ++n) {
-        t.sample.samples.push_back(
-            static_cast<float>(0.5 * std::sin(2 * std::numbers::pi * 600.0 * n / 24000)));
-    }
-    t.playbackRate = 4 * pitch;
-    return t;
-}
-
-// Plays `codes` through the monitor at `wpm` and renders the run into samples.
+// Plays `codes` through the monitor and renders the run from 100 ms on, with a tone shaped as
+// the shipped one: a half-scale 600 Hz sine at 24000 samples per second, played at 4 x pitch.
 std::vector<std::int16_t> renderCodes(const std::string& codes, double wpm, int volume,
                                       double pitch, double seconds) {
-    std::vector<tone::PlayedCharacter> played;
-    tone::Monitor monitor({[] { return 0.0; }, [wpm] { return wpm; }, [volume] { return volume; }},
-                          [&](const tone::PlayedCharacter& c) { played.push_back(c); });
-    monitor.replaceQueue(codes);
-    std::chrono::milliseconds now{0};
-    while (monitor.needsTicks()) {
-        now += std::chrono::milliseconds(1);
-        monitor.tick(now);
+    tone::ToneLoop loop{{{}, 24000}, 4 * pitch};
+    for (int n = 0; n < 24000; ++n) {
+        loop.sample.samples.push_back(
+            static_cast<float>(0.5 * std::sin(std::numbers::pi * n / 20)));
     }
-    const tone::ToneLoop loop = sineTone(pitch);
     tone::Sidetone sidetone(kRate);
     sidetone.offerTone(&loop);
-    for (const auto& c : played) {
-        sidetone.place(c, kRate / 10);  // the run starts 100 ms in
+    tone::Monitor monitor({[] { return 0.0; }, [wpm] { return wpm; }, [volume] { return volume; }},
+                          [&](const tone::PlayedCharacter& c) { sidetone.place(c, kRate / 10); });
+    monitor.replaceQueue(codes);
+    for (std::chrono::milliseconds now{1}; monitor.needsTicks(); ++now) {
+        monitor.tick(now);
     }
     std::vector<std::int16_t> out(static_cast<std::size_t>(seconds * kRate));
     sidetone.render(out);
     return out;
 }
 
-struct Stretch {
-    bool keyed;
-    double ms;
-};
-
-std::vector<Stretch> stretches(const std::vector<std::int16_t>& s, double level) {
-    std::vector<Stretch> out;
-    for (const auto& st : keying::stretches(s, kRate, 600, level / 2)) {
-        out.push_back({st.keyed, st.frames * 1000.0 / kRate});
-    }
-    return out;
-}
-
-TEST(Sidetone, TestAt28WpmHasTheScheduledMarksAndSpaces) {
+TEST(Sidetone, RenderedMarksAndSpacesFollowTheSchedule) {
+    const struct {
+        const char* codes;
+        std::vector<double> units;                                 // marks and spaces in turn
+    } cases[] = {{"84698384", {3, 3, 1, 3, 1, 1, 1, 1, 1, 3, 3}},  // T E S T
+                 {"693269", {1, 7, 1}},                            // E, word space, E
+                 {"699765", {1, 5, 1, 1, 3}}};  // E, a (not in the table: a closing gap), A
     const double level = 0.5 * 32767 * std::pow(10, -2000 / 2000.0);
-    const auto s = renderCodes("84698384", 28, -2000, 6000, 1.5);
-    auto st = stretches(s, level);
-    ASSERT_GE(st.size(), 3u);
-    // Drop the lead-in and the tail: both are silence of no particular length.
-    st.erase(st.begin());
-    st.pop_back();
-    const double u = 1150.0 / 28;
-    // T E S T: units of each mark and space in turn.
-    const std::vector<Stretch> want = {{true, 3}, {false, 3}, {true, 1}, {false, 3},
-                                       {true, 1}, {false, 1}, {true, 1}, {false, 1},
-                                       {true, 1}, {false, 3}, {true, 3}};
-    ASSERT_EQ(st.size(), want.size());
-    for (std::size_t i = 0; i < want.size(); ++i) {
-        EXPECT_EQ(st[i].keyed, want[i].keyed) << i;
-        EXPECT_NEAR(st[i].ms, want[i].ms * u, 0.5) << i;  // the reading blurs edges a little
+    for (const auto& c : cases) {
+        const auto st = keying::marksAndSpaces(renderCodes(c.codes, 28, -2000, 6000, 1.5), kRate,
+                                               600, level / 2);
+        ASSERT_EQ(st.size(), c.units.size()) << c.codes;
+        for (std::size_t i = 0; i < st.size(); ++i) {
+            EXPECT_EQ(st[i].keyed, i % 2 == 0) << c.codes << ' ' << i;
+            // The reading blurs edges a little.
+            EXPECT_NEAR(st[i].frames * 1000.0 / kRate, c.units[i] * 1150.0 / 28, 0.5)
+                << c.codes << ' ' << i;
+        }
     }
 }
 
-TEST(Sidetone, WordSpaceMakesSevenUnitsOfSilence) {
-    const double level = 0.5 * 32767 * 0.1;
-    const auto st = stretches(renderCodes("693269", 28, -2000, 6000, 1.5), level);
-    ASSERT_EQ(st.size(), 5u);  // lead-in, E, space, E, tail
-    EXPECT_NEAR(st[2].ms, 7 * 1150.0 / 28, 0.5);
-}
-
-TEST(Sidetone, PitchFollowsThePlaybackRate) {
-    // The file's 600 Hz at 24000/s: 4 x pitch samples per second sounds pitch / 10 Hz.
-    for (double pitch : {3000.0, 6000.0, 8000.0}) {
-        const auto s = renderCodes("84", 5, 0, pitch, 0.8);
-        // Zero crossings inside the dah (230 ms x 3 from 100 ms on), away from its edges.
+// Pitch from the zero crossings inside a dah at 5 wpm (690 ms from 100 ms on, away from its
+// edges): 4 x pitch samples per second of the file's 600 Hz at 24000/s sound pitch / 10 Hz.
+// Level from the peak: 10^(volume / 2000) of the half-scale tone.
+TEST(Sidetone, PitchAndLevelFollowTheControls) {
+    const struct {
+        double pitch;
+        int volume;
+    } cases[] = {{3000, 0}, {6000, -2000}, {8000, -3000}};
+    for (const auto& c : cases) {
+        const auto s = renderCodes("84", 5, c.volume, c.pitch, 0.8);
         int crossings = 0;
         const std::size_t from = kRate / 10 + kRate / 50;
-        const std::size_t to = from + kRate / 2;
-        for (std::size_t n = from + 1; n < to; ++n) {
+        for (std::size_t n = from + 1; n < from + kRate / 2; ++n) {
             crossings += (s[n - 1] < 0) != (s[n] < 0);
         }
-        EXPECT_NEAR(crossings / 2.0 / 0.5, pitch / 10, 2) << pitch;
-    }
-}
-
-TEST(Sidetone, KeyDownLevelFollowsTheVolume) {
-    for (int volume : {0, -2000, -3000}) {
-        const auto s = renderCodes("84", 5, volume, 6000, 0.8);
+        EXPECT_NEAR(crossings / 2.0 / 0.5, c.pitch / 10, 2) << c.pitch;
         int peak = 0;
         for (auto v : s) {
             peak = std::max(peak, std::abs(static_cast<int>(v)));
         }
-        const double want = 0.5 * 32767 * std::pow(10.0, volume / 2000.0);
-        EXPECT_NEAR(peak, want, want * 0.01 + 1) << volume;
+        const double want = 0.5 * 32767 * std::pow(10.0, c.volume / 2000.0);
+        EXPECT_NEAR(peak, want, want * 0.01 + 1) << c.volume;
     }
     EXPECT_EQ(tone::volumeGain(-10000), 0);
 }
 
-// With a tone of constant value the output is the keying envelope itself: edges can be read to
-// the sample.
-TEST(Sidetone, EdgesCrossHalfLevelOnTheirScheduledFrame) {
-    tone::ToneLoop flat;
-    flat.sample = {std::vector<float>(100, 1.0F), 24000};
-    flat.playbackRate = 24000;
-    tone::Sidetone sidetone(kRate);
-    sidetone.offerTone(&flat);
-    tone::PlayedCharacter c;
-    c.run = 1;
-    c.schedule.markCount = 2;
-    c.schedule.marks[0] = {0.010, 0.0205};
-    c.schedule.marks[1] = {0.050, 0.001};  // shorter than an edge: still no click, still keyed
-    c.volume = 0;
-    sidetone.place(c, 1000);
-    std::vector<std::int16_t> out(6000);
-    sidetone.render(out);
-    EXPECT_EQ(out[1480], 16384);  // 1000 + 0.010 s: exactly half way up
-    EXPECT_LT(out[1479], 16384);
-    EXPECT_EQ(out[2464], 16384);  // 1000 + 0.0305 s: half way down
-    EXPECT_EQ(out[1480 + 120], 32767);
-    EXPECT_EQ(out[1480 - 120], 0);
-    int rise = 0;
-    for (std::size_t n = 1; n < out.size(); ++n) {
-        rise = std::max(rise, out[n] - out[n - 1]);
-    }
-    EXPECT_LT(rise, 32767 * 0.007);  // raised cosine over 240 frames: no step anywhere
-}
+// With a tone of constant full level the output is the keying envelope itself: edges can be
+// read to the frame.
+struct FlatSidetone {
+    tone::ToneLoop loop{{std::vector<float>(100, 1.0F), 24000}, 24000};
+    tone::Sidetone sidetone{kRate};
+    FlatSidetone() { sidetone.offerTone(&loop); }
+};
 
-// A character that reaches the sidetone late loses only what is already past; the rest of its
-// run keeps its frames. A withdrawal takes back what has not begun.
-TEST(Sidetone, LateCharacterKeepsTheRunsTimelineAndWithdrawalTakesBackWhatIsToCome) {
-    tone::ToneLoop flat;
-    flat.sample = {std::vector<float>(100, 1.0F), 24000};
-    flat.playbackRate = 24000;
-    tone::Sidetone sidetone(kRate);
-    sidetone.offerTone(&flat);
+// Each edge passes half level exactly on its scheduled frame, along a raised cosine without a
+// step. A character that reaches the sidetone late loses only what is already past; the rest of
+// its run keeps its frames. A withdrawal takes back what has not begun.
+TEST(Sidetone, EdgesKeepTheRunsTimelineEvenForALateCharacterAndWithdrawalTakesBackTheRest) {
+    FlatSidetone flat;
+    tone::Sidetone& sidetone = flat.sidetone;
     tone::PlayedCharacter c;
     c.run = 7;
     c.schedule.markCount = 1;
@@ -163,13 +107,16 @@ TEST(Sidetone, LateCharacterKeepsTheRunsTimelineAndWithdrawalTakesBackWhatIsToCo
     c.schedule.duration = 0.020;
     sidetone.place(c, 1000);
     std::vector<std::int16_t> out(2000);
-    sidetone.render(out);  // the second character's mark belonged at 1960: it comes too late
-    c.offset = 0.020;
-    sidetone.place(c, 0);
-    c.offset = 0.040;  // the third, at 2920, is on time
-    sidetone.place(c, 0);
-    c.offset = 0.060;  // the fourth, at 3880, is taken back before it begins
-    sidetone.place(c, 0);
+    sidetone.render(out);         // the second character's mark belonged at 1960: it comes too late
+    EXPECT_EQ(out[1000], 16384);  // half way up
+    EXPECT_LT(out[999], 16384);
+    EXPECT_EQ(out[1000 - 120], 0);
+    EXPECT_EQ(out[1000 + 120], 32767);
+    EXPECT_EQ(out[1480], 16384);                   // half way down
+    for (double offset : {0.020, 0.040, 0.060}) {  // late, on time at 2920, withdrawn at 3880
+        c.offset = offset;
+        sidetone.place(c, 0);
+    }
     sidetone.withdraw(7, 0.060);
     EXPECT_EQ(sidetone.keyingEnd(), 3880);
     std::vector<std::int16_t> rest(3000);
@@ -180,6 +127,12 @@ TEST(Sidetone, LateCharacterKeepsTheRunsTimelineAndWithdrawalTakesBackWhatIsToCo
     EXPECT_EQ(at(3400), 16384);
     EXPECT_EQ(at(3880 + 240), 0);  // nothing of the withdrawn one
     EXPECT_LT(at(2001), 100);      // the late one fades in over a whole edge, without a click
+    out.insert(out.end(), rest.begin(), rest.end());
+    int rise = 0;
+    for (std::size_t n = 1; n < out.size(); ++n) {
+        rise = std::max(rise, std::abs(out[n] - out[n - 1]));
+    }
+    EXPECT_LT(rise, 32767 * 0.007);  // a raised cosine over 240 frames: no step anywhere
 }
 
 // The stream reports what it consumed only every few milliseconds, so its readings lag; the
@@ -235,24 +188,20 @@ TEST(SidetoneSource, RestsAQuarterSecondAfterTheLastKeyingUntilACharacterComes) 
 }
 
 TEST(WaveFile, ReadsPcmAndRefusesTheRest) {
-    const auto header = [](int format, int channels, int bits, int dataBytes) {
-        std::string w = "RIFF____WAVEfmt ";
-        const auto put = [&](unsigned v, int n) {
-            for (int i = 0; i < n; ++i) {
-                w += static_cast<char>((v >> (8 * i)) & 0xFF);
+    // A 44-byte header: PCM format, channels, 24000/s, bits, and the data chunk's size.
+    const auto header =
+        [](int format, int channels, int bits, int dataBytes) {
+            std::string w = "RIFF____WAVEfmt ";
+            const int fields[][2] = {{16, 4},       {format, 2}, {channels, 2}, {24000, 4},
+                                     {48000, 4},    {2, 2},      {bits, 2},     {0x61746164, 4},
+                                     {dataBytes, 4}};  // 0x61746164: "data", low byte first
+            for (const auto& [v, n] : fields) {
+                for (int i = 0; i < n; ++i) {
+                    w += static_cast<char>((v >> (8 * i)) & 0xFF);
+                }
             }
+            return w;
         };
-        put(16, 4);
-        put(static_cast<unsigned>(format), 2);
-        put(static_cast<unsigned>(channels), 2);
-        put(24000, 4);
-        put(48000, 4);
-        put(2, 2);
-        put(static_cast<unsigned>(bits), 2);
-        w += "data";
-        put(static_cast<unsigned>(dataBytes), 4);
-        return w;
-    };
     const std::string samples("\x00\x40\x00\xC0\xFF\x7F\x00\x80", 8);
     const auto mono = tone::parseWave(header(1, 1, 16, 8) + samples);
     ASSERT_TRUE(mono);
