@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <QSignalSpy>
-
 #include <string>
 #include <vector>
 
@@ -29,16 +27,6 @@ class RelayTest : public testing::Test {
     bridge::Relay relay{applicationPort, keyerPort, messages};
     std::vector<std::string> chunks;
 };
-
-TEST_F(RelayTest, GathersABurstIntoOneWrite) {
-    applicationPort.deliver("CQ TEST");
-    ASSERT_TRUE(waitUntil([&] { return !chunks.empty(); }));
-    ASSERT_EQ(keyerPort.writes.size(), 1u);
-    EXPECT_EQ(keyerPort.writes[0], "CQ TEST");
-    EXPECT_EQ(chunks, std::vector<std::string>{"app:CQ TEST"});
-    EXPECT_TRUE(relay.appChunk().empty());
-    EXPECT_FALSE(relay.chunkBusy());
-}
 
 TEST_F(RelayTest, ChunksHoldAtMost101BytesAndTheRestFollowsInOrder) {
     QByteArray burst;
@@ -86,35 +74,6 @@ TEST_F(RelayTest, WithTheKeyerClosedNothingIsWrittenAndOnlyApplicationChunksAreR
     EXPECT_FALSE(reportedOpen);
     EXPECT_TRUE(keyerPort.writes.empty());
     EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(RelayTest, KeyerRepliesWaitOutTheOperatorsTyping) {
-    QSignalSpy relayed(&relay, &bridge::Relay::keyerBytesRelayed);
-    keyerPort.deliver("\xC4");
-    EXPECT_EQ(applicationPort.written(), "\xC4");
-
-    relay.setLocalTyping(true);
-    relay.GetDataWinkey("E");
-    keyerPort.deliver("E");  // the keyer's echo of the typed E
-    EXPECT_EQ(applicationPort.written(), "\xC4");
-    EXPECT_EQ(relayed.count(), 1);
-
-    applicationPort.deliver("A");  // the application speaks again: replies flow once more
-    keyerPort.deliver("\xC0");
-    EXPECT_EQ(applicationPort.written(), "\xC4\xC0");
-    EXPECT_EQ(relayed.count(), 2);
-}
-
-TEST_F(RelayTest, AllByteValuesPassBothWays) {
-    QByteArray all;
-    for (int b = 0; b < 256; ++b) {
-        all += static_cast<char>(b);
-    }
-    keyerPort.deliver(all);
-    EXPECT_EQ(applicationPort.written(), all);
-    applicationPort.deliver(all);
-    ASSERT_TRUE(waitUntil([&] { return keyerPort.written().size() == 256; }, 8000));
-    EXPECT_EQ(keyerPort.written(), all);
 }
 
 }  // namespace
