@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -19,6 +18,7 @@
 #include "shell/main_window.h"
 #include "support/event_loop.h"
 #include "support/recording_message_boxes.h"
+#include "support/working_folder.h"
 
 namespace {
 
@@ -29,15 +29,8 @@ const char* const kInputTail =
 
 class BridgeTest : public testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        previous = QDir::currentPath();
-        QDir::setCurrent(folder.path());
-    }
-    void TearDown() override {
-        window.reset();
-        QDir::setCurrent(previous);
-    }
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+    void TearDown() override { window.reset(); }
 
     std::unique_ptr<PtyPair> link(int number) {
         auto pty = std::make_unique<PtyPair>(
@@ -73,8 +66,7 @@ class BridgeTest : public testing::Test {
         return got;
     }
 
-    QTemporaryDir folder;
-    QString previous;
+    WorkingFolder folder;
     std::function<QString(int)> device = [](int n) { return bridge::devicePathForPort(n); };
     platform::QtSerialPort applicationPort{device};
     platform::QtSerialPort keyerPort{device};

@@ -10,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -19,20 +18,14 @@
 #include "support/event_loop.h"
 #include "support/fake_serial_port.h"
 #include "support/recording_message_boxes.h"
+#include "support/working_folder.h"
 
 namespace {
 
 class MainWindowTest : public testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        previous = QDir::currentPath();
-        QDir::setCurrent(folder.path());
-    }
-    void TearDown() override {
-        window.reset();
-        QDir::setCurrent(previous);
-    }
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+    void TearDown() override { window.reset(); }
 
     shell::MainWindow& open() {
         window = std::make_unique<shell::MainWindow>(
@@ -60,8 +53,7 @@ class MainWindowTest : public testing::Test {
         keyerPort.writes.clear();
     }
 
-    QTemporaryDir folder;
-    QString previous;
+    WorkingFolder folder;
     FakeSerialPort applicationPort;
     FakeSerialPort keyerPort;
     RecordingMessageBoxes messages;

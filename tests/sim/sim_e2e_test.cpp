@@ -10,7 +10,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdlib>
@@ -23,6 +22,7 @@
 #include "shell/main_window.h"
 #include "support/event_loop.h"
 #include "support/recording_message_boxes.h"
+#include "support/working_folder.h"
 #include "tone/keying_reader.h"
 #include "tone/sink_recording.h"
 
@@ -56,18 +56,13 @@ std::map<std::string, std::string> trafficByWho(const QString& log) {
 
 class SimulatorEndToEnd : public testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        previous = QDir::currentPath();
-        QDir::setCurrent(folder.path());
-    }
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
     void TearDown() override {
         window.reset();
         if (simulator.state() != QProcess::NotRunning) {
             simulator.terminate();
             simulator.waitForFinished(3000);
         }
-        QDir::setCurrent(previous);
     }
 
     // Starts vantrel-sim on ports 16 and 17 with a logger that sends "CQ TEST", opens the
@@ -101,8 +96,7 @@ class SimulatorEndToEnd : public testing::Test {
         return QString::fromLatin1(simulator.readAll());
     }
 
-    QTemporaryDir folder;
-    QString previous;
+    WorkingFolder folder;
     QProcess simulator;
     std::function<QString(int)> device = [](int n) { return bridge::devicePathForPort(n); };
     platform::QtSerialPort applicationPort{device};

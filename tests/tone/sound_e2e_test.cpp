@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -17,6 +16,7 @@
 #include "support/event_loop.h"
 #include "support/fake_serial_port.h"
 #include "support/recording_message_boxes.h"
+#include "support/working_folder.h"
 #include "tone/keying_reader.h"
 #include "tone/sink_recording.h"
 
@@ -29,25 +29,17 @@ class MonitorSound : public testing::Test {
         if (std::getenv("VANTREL_TEST_SOUND_SERVER") == nullptr) {
             GTEST_SKIP() << "needs the private sound server (scripts/with-sound-server.sh)";
         }
-        before_ = QDir::currentPath();
         ASSERT_TRUE(QFile::copy(VANTREL_SOURCE_DIR "/assets/cw.wav", dir_.filePath("cw.wav")));
-        QDir::setCurrent(dir_.path());
         window_ = std::make_unique<shell::MainWindow>(
             shell::MainWindowParts{application_, keyer_, messages_});
         window_->show();
     }
-    void TearDown() override {
-        window_.reset();
-        if (!before_.isEmpty()) {
-            QDir::setCurrent(before_);
-        }
-    }
+    void TearDown() override { window_.reset(); }
     void clickTest() {
         QTest::mouseClick(window_->findChild<QPushButton*>("Command4"), Qt::LeftButton);
     }
 
-    QTemporaryDir dir_;
-    QString before_;
+    WorkingFolder dir_;
     FakeSerialPort application_;
     FakeSerialPort keyer_;
     RecordingMessageBoxes messages_;

@@ -8,6 +8,7 @@
 
 #include "support/event_loop.h"
 #include "support/recording_message_boxes.h"
+#include "support/working_folder.h"
 #include "update/about_window.h"
 #include "update/file_download.h"
 #include "update/http_test_server.h"
@@ -26,8 +27,6 @@ QByteArray readFile(const QString& path) {
 class InstallTest : public testing::Test {
   protected:
     void SetUp() override {
-        previous_ = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(directory_.path()));
         update::AboutSetup setup;
         setup.installer = server.url(QStringLiteral("/vantrelsetup.exe"));
         setup.desktop = &desktop;
@@ -36,10 +35,7 @@ class InstallTest : public testing::Test {
         window =
             std::make_unique<update::AboutWindow>(QStringLiteral("1.64"), messages, nullptr, setup);
     }
-    void TearDown() override {
-        window.reset();
-        QDir::setCurrent(previous_);
-    }
+    void TearDown() override { window.reset(); }
 
     // Clicks "Install Latest Update" and waits until the download has run its course.
     void install() {
@@ -58,8 +54,7 @@ class InstallTest : public testing::Test {
     std::unique_ptr<update::AboutWindow> window;
 
   private:
-    QTemporaryDir directory_;
-    QString previous_;
+    WorkingFolder directory_;
 };
 
 TEST_F(InstallTest, SavesTheExactBytesStartsThemAndEndsTheProgram) {
