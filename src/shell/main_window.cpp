@@ -96,16 +96,14 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     connect(relay_, &bridge::Relay::chunkForwarded, this, &MainWindow::onChunkForwarded);
     connect(relay_, &bridge::Relay::keyerBytesRelayed, this, &MainWindow::onKeyerBytesRelayed);
 
-    const auto light = [](StatusLight* shape) {
-        return bridge::SideControls{nullptr, [shape] { return !shape->isHidden(); },
-                                    [shape](bool shown) { shape->setVisible(shown); }};
+    const auto side = [](QLineEdit* field, StatusLight* light) {
+        return bridge::SideControls{[field] { return field->text(); },
+                                    [light] { return !light->isHidden(); },
+                                    [light](bool shown) { light->setVisible(shown); }};
     };
-    auto application = light(Shape1);
-    application.portText = [this] { return Text1->text(); };
-    auto keyer = light(Shape2);
-    keyer.portText = [this] { return Text2->text(); };
-    connection_ = new bridge::Connection(parts_.applicationPort, application, parts_.keyerPort,
-                                         keyer, parts_.messages, this);
+    connection_ =
+        new bridge::Connection(parts_.applicationPort, side(Text1, Shape1), parts_.keyerPort,
+                               side(Text2, Shape2), parts_.messages, this);
     connect(Command1, &QPushButton::clicked, this,
             [this] { Command1->setText(connection_->click()); });
 
