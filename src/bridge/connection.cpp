@@ -8,15 +8,19 @@ const char* const kSerialControlAddress = "http://www.example.org/vantrel/mscomm
 
 namespace {
 
-QString failureTail(const QString& direction, const QString& onYourComputer) {
-    return QStringLiteral(". Unable to connect to %1 port COM").arg(direction) +
-           QStringLiteral("%1") +
+// Why a side could not be opened: the serial layer's description, then the port field exactly
+// as typed and a hint about the old serial control's port-number limit.
+QString failureMessage(const QString& description, const char* direction, const char* where,
+                       const QString& typed) {
+    return description + QStringLiteral(". Unable to connect to ") +
+           QString::fromLatin1(direction) + QStringLiteral(" port COM") + typed +
            QStringLiteral(
-               ". It's possible that the version of C:\\Windows\\SysWow64\\mscomm32.ocx%1 "
-               "is restricting the highest port number. A possible fix is to download "
-               "a modifed version of this file, reboot the system, backup the file and "
-               "replace it with a downloaded version from ")
-               .arg(onYourComputer) +
+               ". It's possible that the version of C:\\Windows\\SysWow64\\mscomm32.ocx") +
+           QString::fromLatin1(where) +
+           QStringLiteral(
+               " is restricting the highest port number. A possible fix is to download a "
+               "modifed version of this file, reboot the system, backup the file and replace "
+               "it with a downloaded version from ") +
            QString::fromLatin1(kSerialControlAddress) + QStringLiteral(" ");
 }
 
@@ -26,10 +30,8 @@ Connection::Connection(platform::SerialPort& applicationPort, SideControls appli
                        platform::SerialPort& keyerPort, SideControls keyer,
                        platform::MessageBoxes& messages, QObject* parent)
     : QObject(parent),
-      application_{applicationPort, std::move(application), "19200,N,8,1",
-                   failureTail(QStringLiteral("input"), QString())},
-      keyer_{keyerPort, std::move(keyer), "1200,N,8,1",
-             failureTail(QStringLiteral("output"), QStringLiteral(" on your computer"))},
+      application_{applicationPort, std::move(application), "19200,N,8,1", "input", ""},
+      keyer_{keyerPort, std::move(keyer), "1200,N,8,1", "output", " on your computer"},
       messages_(messages) {
     connect(&applicationPort, &platform::SerialPort::failed, this,
             [this](const QString& description) { portFailed(application_, description); });
@@ -71,7 +73,7 @@ void Connection::closeAll() {
 void Connection::open(Side& side) {
     const QString typed = side.controls.portText();
     const auto fail = [&](const QString& description) {
-        messages_.inform(description + side.failureTail.arg(typed));
+        messages_.inform(failureMessage(description, side.direction, side.where, typed));
     };
 
     if (side.port.isOpen()) {

@@ -42,8 +42,9 @@ class Connection : public QObject {
     struct Side {
         platform::SerialPort& port;
         SideControls controls;
-        const char* settings;
-        QString failureTail;  // the words after the serial layer's description
+        const char* settings;   // baud, parity, data bits, stop bits
+        const char* direction;  // "input" or "output", as the failure message names the side
+        const char* where;      // words the keyer side's failure message adds
     };
 
     void open(Side& side);
