@@ -215,8 +215,7 @@ int main(int argc, char** argv) {
                             1000);
         }
     }
-    const auto st =
-        keying::inner(keying::debounced(keying::stretches(heard, kRate, 600, 8000), 48));
+    const auto st = keying::marksAndSpaces(heard, kRate, 600, 8000, 48);
     std::vector<double> got;
     for (const auto& s : st) {
         got.push_back(s.frames * 1000.0 / kRate);
@@ -263,7 +262,7 @@ int main(int argc, char** argv) {
         "%.2f ms\n",
         reported.size(), median(reported), *rlo, *rhi);
     std::vector<double> onsets;
-    for (const auto& s : keying::debounced(keying::stretches(lat, kRate, 600, 8000), 48)) {
+    for (const auto& s : keying::marksAndSpaces(lat, kRate, 600, 8000, 48)) {
         if (s.keyed && s.frames >= static_cast<std::size_t>(kRate / 50)) {
             onsets.push_back(s.start * 1000.0 / kRate);
         }
