@@ -124,6 +124,16 @@ TEST_F(RelayTest, WithTheKeyerClosedNothingIsWrittenReadOrSaid) {
     EXPECT_TRUE(messages.shown.empty());
 }
 
+TEST_F(RelayTest, AReopenedKeyerPortIsReadFromAFreshStart) {
+    applicationPort.deliver(QByteArray(1, 0x02));  // a speed command cut off by the reconnection
+    ASSERT_TRUE(waitUntil([&] { return keyerPort.writes.size() == 1; }));
+    keyerPort.close();
+    keyerPort.open(2, {});
+    applicationPort.deliver("E");
+    ASSERT_TRUE(waitUntil([&] { return keyerPort.writes.size() == 2; }));
+    EXPECT_EQ(read, "E");
+}
+
 // The relay between real pseudo-terminals: the logger's speed command, then its mode command
 // whose value comes 100 ms later with text after it. Our own bytes, given while the mode command
 // is half read, wait for its value and go in right after it, before the text.
