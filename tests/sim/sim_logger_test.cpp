@@ -1,6 +1,8 @@
 // The simulated logger: how it opens the keyer, paces its text and reads its script.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -173,6 +175,23 @@ TEST(SimLogger, TrickledTextIsJitteredReproducibly) {
     }
     EXPECT_EQ(gaps("@seed 7"), first);
     EXPECT_NE(gaps("@seed 8"), first);
+}
+
+// The benchmark's sessions: every directive in them is well formed (a misspelt one would be
+// sent to the keyer as text).
+TEST(SimLogger, SessionScriptsHoldNoMalformedDirectives) {
+    for (const char* name : {"startup", "trickle", "clear", "paced"}) {
+        std::ifstream file(std::string(VANTREL_SOURCE_DIR "/bench/sessions/") + name + ".txt");
+        ASSERT_TRUE(file) << name;
+        std::stringstream text;
+        text << file.rdbuf();
+        const auto steps = sim::parseScript(text.str());
+        EXPECT_FALSE(steps.empty()) << name;
+        for (const Step& step : steps) {
+            EXPECT_FALSE(step.kind == Step::Kind::Text && step.text.find('@') == 0)
+                << name << ": " << step.text;
+        }
+    }
 }
 
 }  // namespace
