@@ -66,6 +66,8 @@ class SimKeyer {
         bool echoed = false;
     };
 
+    // The speed a command's value sets: 0 hands it to the pot.
+    static int speedFrom(int value);
     void take(unsigned char byte, Time now, std::string& out);
     void runCommand(const std::string& command, Time now, std::string& out);
     void runAdmin(const std::string& command, Time now, std::string& out);
