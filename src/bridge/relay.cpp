@@ -86,7 +86,9 @@ void Relay::finishGathering() {
 
 void Relay::queueOwn(Own own) {
     if (!keyer_.isOpen()) {
-        emit chunkForwarded(own.bytes, own.typed, false);
+        if (own.typed) {
+            emit chunkForwarded(own.bytes, true, false);
+        }
         return;
     }
     if (accepted_.atBoundary()) {

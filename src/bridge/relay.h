@@ -85,7 +85,11 @@ class Relay : public QObject {
         std::string bytes;
         bool typed;  // typed characters all go; a newer speed command replaces a waiting one
     };
-    static Piece ownPiece(const Own& own) { return {own.bytes, own.bytes, own.typed, !own.typed}; }
+    // A typed character is reported like a chunk; our other bytes are not traffic to show.
+    static Piece ownPiece(const Own& own) {
+        return {own.bytes, own.typed ? std::optional(own.bytes) : std::nullopt, own.typed,
+                !own.typed};
+    }
 
     void onApplicationReadyRead();
     void onKeyerOpened();

@@ -319,12 +319,14 @@ TEST_F(MainWindowTest, TheLoggersSpeedMovesTheBarWithoutACopyAndTheOperatorsSend
     EXPECT_EQ(control<QLineEdit>("Text4")->text(), "28");
     EXPECT_EQ(control<QPlainTextEdit>("Text3")->toPlainText(), "HI");
 
-    // The operator moves the bar one step: one speed command.
+    // The operator moves the bar one step: one speed command, which is ours, not traffic.
+    bar->setValue(39);
     keyerPort.writes.clear();
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     runEvents(100);
     ASSERT_EQ(keyerPort.writes.size(), 1u);
-    EXPECT_EQ(keyerPort.writes[0], QByteArray("\x02\x1D", 2));
+    EXPECT_EQ(keyerPort.writes[0], QByteArray("\x02\x28", 2));
+    EXPECT_EQ(control<QPlainTextEdit>("Text3")->toPlainText(), "HI");
 }
 
 TEST_F(MainWindowTest, PanesAreCutBackPast200Characters) {
