@@ -74,6 +74,7 @@ bool QtSerialPort::open(int number, const LineSettings& settings) {
         port_.close();
         return false;
     }
+    emit opened();
     return true;
 }
 

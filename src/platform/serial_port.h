@@ -41,6 +41,8 @@ class SerialPort : public QObject {
     virtual QString errorString() const = 0;
 
   signals:
+    // The port was opened: a new connection begins.
+    void opened();
     // New bytes are waiting.
     void readyRead();
     // The open port stopped working (an adapter pulled, the far end of a pair gone). The port

@@ -19,7 +19,7 @@
 #include "bridge/relay.h"
 #include "devices/devices_window.h"
 #include "keyer/hex_text.h"
-#include "keyer/interpreter.h"
+#include "keyer/transmit_pane.h"
 #include "platform/number_text.h"
 #include "shell/settings_file.h"
 #include "shell/window_parts.h"
@@ -39,6 +39,10 @@ namespace {
 
 constexpr int kTwipsPerPixel = 15;
 constexpr int kMinSpeed = 5;
+constexpr int kMaxSpeed = 50;
+// Text the monitor queues: two-digit codes only, so the queue's framing never shifts.
+constexpr int kFirstQueuedCode = 0x20;
+constexpr int kLastQueuedCode = 0x63;
 // Panes are cut back when they grow past this many characters...
 constexpr int kPaneLimit = 200;
 // ...to this many, starting at the 100th.
@@ -94,6 +98,7 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
 
     relay_ = new bridge::Relay(parts_.applicationPort, parts_.keyerPort, parts_.messages, this);
     connect(relay_, &bridge::Relay::chunkForwarded, this, &MainWindow::onChunkForwarded);
+    connect(relay_, &bridge::Relay::keyerStreamRead, this, &MainWindow::onKeyerStreamRead);
     connect(relay_, &bridge::Relay::keyerBytesRelayed, this, &MainWindow::onKeyerBytesRelayed);
 
     const auto side = [](QLineEdit* field, StatusLight* light) {
@@ -374,6 +379,15 @@ void MainWindow::onSpeedTextChanged(const QString& text) {
         Text4->setText(QStringLiteral("5"));  // changes the text again, which sends it
         return;
     }
+    // The keyer already has a speed that came from its own stream.
+    if (!followingKeyerSpeed_) {
+        sendSpeedToKeyer(speed);
+    }
+}
+
+// The operator's speed as the keyer's speed command 0x02 nn, written between the application's
+// commands.
+void MainWindow::sendSpeedToKeyer(double speed) {
     if (!parts_.keyerPort.isOpen()) {
         return;
     }
@@ -381,24 +395,45 @@ void MainWindow::onSpeedTextChanged(const QString& text) {
     const std::int32_t whole =
         numbers::roundToInt32(speed).value_or(std::numeric_limits<std::int32_t>::max());
     const std::string hex = QString::number(whole, 16).toUpper().toStdString();
-    const std::string command = keyer::Converthex1("02") + keyer::Converthex1(hex);
-    parts_.keyerPort.write(QByteArray::fromStdString(command));
+    relay_->sendOwn(keyer::Converthex1("02") + keyer::Converthex1(hex));
 }
 
-void MainWindow::onChunkForwarded(const std::string& chunk, bool typed, bool keyerOpen) {
-    if (keyerOpen) {
-        const keyer::ChunkReading reading = keyer::readChunk(chunk);
-        if (reading.cancel) {
-            monitor_->clearQueue();
-        }
-        for (int speed : reading.speeds) {
-            VScroll2->setValue(speed);
-        }
-        monitor_->appendToQueue(reading.codes);
-    }
+void MainWindow::onChunkForwarded(const std::string& chunk, bool typed, bool) {
     if (!typed && ShowWK->isChecked()) {
         appendToPane(Text3, latin1(keyer::transmitPaneText(chunk)));
     }
+}
+
+// What the keyer does with its stream: its speed shows on the speed bar, its text goes to the
+// monitor as two-digit codes, a clear or reset empties the monitor's queue.
+void MainWindow::onKeyerStreamRead(const std::vector<keyer::StreamEvent>& events) {
+    using Kind = keyer::StreamEvent::Kind;
+    std::string codes;
+    for (const keyer::StreamEvent& event : events) {
+        switch (event.kind) {
+            case Kind::Speed:
+                // The speed bar follows the application; our own command came from it.
+                if (event.a >= kMinSpeed && event.a <= kMaxSpeed && !relay_->readingOwnBytes()) {
+                    followingKeyerSpeed_ = true;
+                    VScroll2->setValue(event.a);
+                    followingKeyerSpeed_ = false;
+                }
+                break;
+            case Kind::Text:
+                if (event.a >= kFirstQueuedCode && event.a <= kLastQueuedCode) {
+                    codes += std::to_string(event.a);
+                }
+                break;
+            case Kind::Clear:
+            case Kind::Reset:
+                codes.clear();
+                monitor_->clearQueue();
+                break;
+            default:
+                break;
+        }
+    }
+    monitor_->appendToQueue(codes);
 }
 
 void MainWindow::onKeyerBytesRelayed(const QByteArray& bytes) {

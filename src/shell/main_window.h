@@ -6,7 +6,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "keyer/stream_event.h"
 #include "platform/message_boxes.h"
 #include "platform/serial_port.h"
 
@@ -72,7 +74,9 @@ class MainWindow : public QMainWindow {
     QString SaveStuff();
 
     void onSpeedTextChanged(const QString& text);
+    void sendSpeedToKeyer(double speed);
     void onChunkForwarded(const std::string& chunk, bool typed, bool keyerOpen);
+    void onKeyerStreamRead(const std::vector<keyer::StreamEvent>& events);
     void onKeyerBytesRelayed(const QByteArray& bytes);
     bool onTypingPaneKey(QKeyEvent* key);
     void toggleTrafficPanes();
@@ -84,6 +88,7 @@ class MainWindow : public QMainWindow {
     MainWindowParts parts_;
     int soundDeviceIndex_ = 0;
     bool saveOnClose_ = true;
+    bool followingKeyerSpeed_ = false;  // the speed bar moves with the keyer's stream
 
     // Controls, named as the operator's documentation names them.
     QLineEdit* Text1 = nullptr;       // application-side port number

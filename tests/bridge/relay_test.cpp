@@ -1,14 +1,42 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "bridge/port_naming.h"
 #include "bridge/relay.h"
+#include "platform/qt_serial_port.h"
+#include "pty_pair.h"
 #include "support/event_loop.h"
 #include "support/fake_serial_port.h"
 #include "support/recording_message_boxes.h"
+#include "support/working_folder.h"
 
 namespace {
+
+std::string bytes(std::initializer_list<int> values) {
+    std::string s;
+    for (int v : values) {
+        s += static_cast<char>(v);
+    }
+    return s;
+}
+
+// What the keyer was read to do, as text: "S20" for a speed, the character for text.
+std::string describe(const std::vector<keyer::StreamEvent>& events) {
+    std::string out;
+    for (const auto& e : events) {
+        if (e.kind == keyer::StreamEvent::Kind::Speed) {
+            out += "S" + std::to_string(e.a);
+        } else if (e.kind == keyer::StreamEvent::Kind::Text) {
+            out += static_cast<char>(e.a);
+        }
+    }
+    return out;
+}
 
 class RelayTest : public testing::Test {
   protected:
@@ -19,6 +47,8 @@ class RelayTest : public testing::Test {
                          [this](const std::string& chunk, bool typed, bool) {
                              chunks.push_back((typed ? "typed:" : "app:") + chunk);
                          });
+        QObject::connect(&relay, &bridge::Relay::keyerStreamRead,
+                         [this](const auto& events, auto) { read += describe(events); });
     }
 
     FakeSerialPort applicationPort;
@@ -26,6 +56,7 @@ class RelayTest : public testing::Test {
     RecordingMessageBoxes messages;
     bridge::Relay relay{applicationPort, keyerPort, messages};
     std::vector<std::string> chunks;
+    std::string read;
 };
 
 TEST_F(RelayTest, ChunksHoldAtMost101BytesAndTheRestFollowsInOrder) {
@@ -47,33 +78,118 @@ TEST_F(RelayTest, ATypedKeyDuringAGatheringNeitherDropsNorReordersTheApplication
     ASSERT_TRUE(waitUntil([&] { return chunks.size() == 2; }));
     EXPECT_EQ(chunks, (std::vector<std::string>{"typed:E", "app:CQ DE"}));
     EXPECT_EQ(keyerPort.written(), "ECQ DE");
+    EXPECT_EQ(read, "ECQ DE");
 }
 
-TEST_F(RelayTest, AChunkThatFailedGoesAgainInFrontOfTheNext) {
+// A refusing port: one message for the failure, retries at the gathering pace (not at once),
+// nothing read until written, every byte in order once the port takes them again.
+TEST_F(RelayTest, ARefusingKeyerPortIsToldOnceAndGetsEveryByteInOrderOnceItAccepts) {
     keyerPort.refuseWrite = true;
-    applicationPort.deliver("AB");
+    QElapsedTimer clock;
+    clock.start();
+    applicationPort.deliver("CQ");
     ASSERT_TRUE(waitUntil([&] { return !messages.shown.empty(); }));
+    relay.GetDataWinkey("E");
+    runEvents(150);
+    applicationPort.deliver(" TEST");
+    runEvents(150);
     EXPECT_EQ(messages.texts(), QStringList{"Write failed"});
-    EXPECT_EQ(relay.appChunk(), "AB");
-    EXPECT_FALSE(relay.chunkBusy());
-    EXPECT_TRUE(chunks.empty());
+    EXPECT_TRUE(keyerPort.writes.empty());
+    EXPECT_EQ(read, "");
+    EXPECT_GE(keyerPort.refusedWrites, 2);
+    EXPECT_LE(keyerPort.refusedWrites, clock.elapsed() / 10 + 3);
 
-    keyerPort.refuseWrite = false;
-    applicationPort.deliver("C");
-    ASSERT_TRUE(waitUntil([&] { return !chunks.empty(); }));
-    EXPECT_EQ(keyerPort.written(), "ABC");
+    keyerPort.refuseWrite = false;  // no new bytes: the retries alone bring the rest
+    ASSERT_TRUE(waitUntil([&] { return keyerPort.written().size() == 8; }));
+    EXPECT_EQ(keyerPort.written(), "CQE TEST");
+    EXPECT_EQ(read, "CQE TEST");
+    EXPECT_EQ(messages.shown.size(), 1u);
+
+    keyerPort.refuseWrite = true;  // a new failure after a write that went through
+    applicationPort.deliver("K");
+    ASSERT_TRUE(waitUntil([&] { return messages.shown.size() == 2; }));
 }
 
-TEST_F(RelayTest, WithTheKeyerClosedNothingIsWrittenAndOnlyApplicationChunksAreReported) {
+TEST_F(RelayTest, WithTheKeyerClosedNothingIsWrittenReadOrSaid) {
     keyerPort.close();
     bool reportedOpen = true;
     QObject::connect(&relay, &bridge::Relay::chunkForwarded,
                      [&](const std::string&, bool, bool keyerOpen) { reportedOpen = keyerOpen; });
     applicationPort.deliver("A");
+    relay.sendOwn(bytes({0x02, 0x1C}));
     ASSERT_TRUE(waitUntil([&] { return !chunks.empty(); }));
     EXPECT_FALSE(reportedOpen);
     EXPECT_TRUE(keyerPort.writes.empty());
+    EXPECT_EQ(read, "");
     EXPECT_TRUE(messages.shown.empty());
+}
+
+TEST_F(RelayTest, AReopenedKeyerPortIsReadFromAFreshStart) {
+    applicationPort.deliver(QByteArray(1, 0x02));  // a speed command cut off by the reconnection
+    ASSERT_TRUE(waitUntil([&] { return keyerPort.writes.size() == 1; }));
+    keyerPort.close();
+    keyerPort.open(2, {});
+    applicationPort.deliver("E");
+    ASSERT_TRUE(waitUntil([&] { return keyerPort.writes.size() == 2; }));
+    EXPECT_EQ(read, "E");
+}
+
+// The relay between real pseudo-terminals: the logger's speed command, then its mode command
+// whose value comes 100 ms later with text after it. Our own bytes, given while the mode command
+// is half read, wait for its value and go in right after it, before the text.
+TEST(RelayOverPtys, OwnBytesGoInOnlyBetweenTheLoggersCommands) {
+    struct Case {
+        const char* what;
+        std::function<void(bridge::Relay&)> own;
+        std::string keyerGets;
+        std::string read;
+    };
+    const std::vector<Case> cases{
+        {"own speed, a newer one replacing it while it waits",
+         [](bridge::Relay& r) {
+             r.sendOwn(bytes({0x02, 0x1C}));
+             r.sendOwn(bytes({0x02, 0x1E}));
+         },
+         bytes({0x02, 0x14, 0x0E, 0x40, 0x02, 0x1E}) + "CQ", "S20S30CQ"},
+        {"typed characters",
+         [](bridge::Relay& r) {
+             r.GetDataWinkey("E");
+             r.GetDataWinkey("T");
+         },
+         bytes({0x02, 0x14, 0x0E, 0x40}) + "ETCQ", "S20ETCQ"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WorkingFolder folder;
+        PtyPair logger(folder.filePath("COM16").toStdString());
+        PtyPair keyer(folder.filePath("COM17").toStdString());
+        const auto device = [](int n) { return bridge::devicePathForPort(n); };
+        platform::QtSerialPort applicationPort{device};
+        platform::QtSerialPort keyerPort{device};
+        RecordingMessageBoxes messages;
+        bridge::Relay relay{applicationPort, keyerPort, messages};
+        std::string read;
+        QObject::connect(&relay, &bridge::Relay::keyerStreamRead,
+                         [&](const auto& events, auto) { read += describe(events); });
+        ASSERT_TRUE(applicationPort.open(16, {19200, 'N', 8, 1}));
+        ASSERT_TRUE(keyerPort.open(17, {1200, 'N', 8, 1}));
+
+        std::string got;
+        const auto collect = [&](std::size_t count) {
+            return waitUntil([&] { return (got += keyer.readAvailable()).size() >= count; });
+        };
+        logger.writeAll(bytes({0x02, 0x14, 0x0E}));
+        ASSERT_TRUE(collect(3));
+        c.own(relay);
+        runEvents(100);
+        logger.writeAll(bytes({0x40}) + "CQ");
+        ASSERT_TRUE(collect(c.keyerGets.size()));
+        runEvents(50);
+        got += keyer.readAvailable();
+        EXPECT_EQ(got, c.keyerGets);
+        EXPECT_EQ(read, c.read);
+        EXPECT_TRUE(messages.shown.empty());
+    }
 }
 
 }  // namespace

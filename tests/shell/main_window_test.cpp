@@ -303,24 +303,30 @@ TEST_F(MainWindowTest, HelpShowsTheThreeParagraphs) {
               "TRICK: To force N1MM to init Winkey touch Control K and send a character.");
 }
 
-TEST_F(MainWindowTest, ApplicationTrafficMovesTheSpeedAndShowsInTheTypingPane) {
+TEST_F(MainWindowTest, TheLoggersSpeedMovesTheBarWithoutACopyAndTheOperatorsSendsOne) {
     open();
+    auto* bar = control<QScrollBar>("VScroll2");
+    bar->setValue(20);  // before connecting: nothing is sent
     connectPorts();
     control<QCheckBox>("ShowWK")->setChecked(true);
     applicationPort.deliver(QByteArray("\x02\x1C\x48\x49", 4));
     ASSERT_TRUE(waitUntil([&] { return !keyerPort.writes.empty(); }));
-    // The chunk first, then the program's own speed command for the changed slider... but 28
-    // is the slider's value already, so nothing more follows.
-    EXPECT_EQ(keyerPort.written(), QByteArray("\x02\x1C\x48\x49", 4));
-    EXPECT_EQ(control<QPlainTextEdit>("Text3")->toPlainText(), "HI");
     EXPECT_EQ(window->monitorQueue(), "7273");
+    runEvents(100);
+    // The logger's bytes and nothing of ours: the keyer has that speed already.
+    EXPECT_EQ(keyerPort.written(), QByteArray("\x02\x1C\x48\x49", 4));
+    EXPECT_EQ(bar->value(), 28);
+    EXPECT_EQ(control<QLineEdit>("Text4")->text(), "28");
+    EXPECT_EQ(control<QPlainTextEdit>("Text3")->toPlainText(), "HI");
 
+    // The operator moves the bar one step: one speed command, which is ours, not traffic.
+    bar->setValue(39);
     keyerPort.writes.clear();
-    applicationPort.deliver(QByteArray("\x02\x1E", 2));
-    ASSERT_TRUE(waitUntil([&] { return keyerPort.writes.size() >= 2; }));
-    EXPECT_EQ(keyerPort.writes[0], QByteArray("\x02\x1E", 2));
-    EXPECT_EQ(keyerPort.writes[1], QByteArray("\x02\x1E", 2));
-    EXPECT_EQ(control<QLineEdit>("Text4")->text(), "30");
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    runEvents(100);
+    ASSERT_EQ(keyerPort.writes.size(), 1u);
+    EXPECT_EQ(keyerPort.writes[0], QByteArray("\x02\x28", 2));
+    EXPECT_EQ(control<QPlainTextEdit>("Text3")->toPlainText(), "HI");
 }
 
 TEST_F(MainWindowTest, PanesAreCutBackPast200Characters) {

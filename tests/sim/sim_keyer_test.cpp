@@ -107,15 +107,6 @@ TEST(SimKeyer, EchoesEachCharacterWhenKeyedAtParisTiming) {
     }
 }
 
-TEST(SimKeyer, NextCharacterWaitsForTheLetterGap) {
-    SimKeyer keyer = openKeyer(20);  // 60 ms units
-    keyer.receive("E", t0);
-    EXPECT_EQ(keyer.advance(t0 + 60ms), bytes({'E', 0xC0}));
-    // A character arriving inside the gap starts at its end (60 + 180 ms), not at once.
-    keyer.receive("T", t0 + 100ms);
-    EXPECT_EQ(keyer.nextDue(), t0 + 240ms + 180ms);
-}
-
 TEST(SimKeyer, ReportsXoffAboveTwoThirdsOfItsBufferAndClearsIt) {
     SimKeyer keyer = openKeyer(20);
     // The first E goes out at once; 85 more fill the 128-byte buffer to exactly two-thirds.
@@ -124,8 +115,10 @@ TEST(SimKeyer, ReportsXoffAboveTwoThirdsOfItsBufferAndClearsIt) {
     EXPECT_EQ(keyer.buffered(), 85u);
     // One more is above two-thirds: XOFF with busy.
     EXPECT_EQ(keyer.receive("E", t0), bytes({0xC5}));
-    // The first E ends at 60 ms, the next one starts from the buffer: XOFF is lifted.
-    EXPECT_EQ(keyer.advance(t0 + 60ms), bytes({'E', 0xC4}));
+    // The first E ends at 60 ms; the next one leaves the buffer after the letter gap, at
+    // 240 ms: XOFF is lifted then.
+    EXPECT_EQ(keyer.advance(t0 + 60ms), "E");
+    EXPECT_EQ(keyer.advance(t0 + 240ms), bytes({0xC4}));
 }
 
 TEST(SimKeyer, ClearBufferStopsAtOnceAndRevertsBufferedSpeed) {
@@ -138,18 +131,6 @@ TEST(SimKeyer, ClearBufferStopsAtOnceAndRevertsBufferedSpeed) {
     EXPECT_EQ(keyer.buffered(), 0u);
     EXPECT_TRUE(runToQuiet(keyer).empty());
     EXPECT_EQ(keyer.keyed(), "");
-}
-
-TEST(SimKeyer, BufferedSpeedTakesEffectWhereItStandsAndIsCancelled) {
-    SimKeyer keyer = openKeyer(20);
-    // T at 20 wpm (180 ms), then 0x1C 40: T at 40 wpm, then 0x1E: T at 20 again.
-    keyer.receive(bytes({'T', 0x1C, 40, 'T', 0x1E, 'T'}), t0);
-    const auto said = runToQuiet(keyer);
-    ASSERT_EQ(said.size(), 3u);
-    EXPECT_EQ(said[0].at, 180ms);
-    EXPECT_EQ(said[1].at, 180ms + 180ms + 90ms);  // letter gap at 20, dah at 40
-    EXPECT_EQ(said[2].at, 450ms + 90ms + 180ms);  // gap at 40, dah at 20
-    EXPECT_EQ(keyer.speed(), 20);
 }
 
 TEST(SimKeyer, SerialEchoFollowsTheModeRegister) {

@@ -19,6 +19,7 @@ class FakeSerialPort final : public platform::SerialPort {
         openedNumber = number;
         openedSettings = settings;
         open_ = true;
+        emit opened();
         return true;
     }
     void close() override { open_ = false; }
@@ -31,6 +32,7 @@ class FakeSerialPort final : public platform::SerialPort {
     }
     bool write(const QByteArray& bytes) override {
         if (!open_ || refuseWrite) {
+            refusedWrites += open_ ? 1 : 0;
             error_ = QStringLiteral("Write failed");
             return false;
         }
@@ -54,6 +56,7 @@ class FakeSerialPort final : public platform::SerialPort {
 
     bool refuseOpen = false;
     bool refuseWrite = false;
+    int refusedWrites = 0;
     int openedNumber = -1;
     platform::LineSettings openedSettings;
     QByteArray incoming;

@@ -43,17 +43,36 @@ struct Options {
     bool untilDone = false;
     int speed = 28;
     std::string logFile;
+    std::string keyLogFile;
 };
 
 const char* const kUsage =
     "usage: vantrel-sim [--dir DIR] [--app-port N] [--keyer-port N] [--speed WPM]\n"
     "                   [--script FILE [--repeat]] [--until-done] [--log FILE]\n"
+    "                   [--key-log FILE]\n"
     "\n"
     "Makes DIR/COM<app-port> (the logger's cable end) and DIR/COM<keyer-port> (the keyer's)\n"
     "for Vantrel to open. Defaults: DIR '.', ports 16 and 17, speed 28.\n"
-    "The logger sends the script's lines, or the lines typed on standard input. Besides text,\n"
-    "a line may be '@speed WPM', '@cancel', '@wait SECONDS' or '@idle' (wait until keyed).\n"
-    "--repeat runs the script again and again; --until-done ends once it has been keyed.\n";
+    "--log FILE writes the traffic log there instead of standard output.\n"
+    "--key-log FILE writes each key edge of the keyer as it happens: '<ns> down' or\n"
+    "'<ns> up', the time in nanoseconds of the monotonic clock (CLOCK_MONOTONIC).\n"
+    "--repeat runs the script again and again; --until-done ends once it has been keyed.\n"
+    "\n"
+    "The logger opens the keyer (no-ops, echo test, host open, mode, pins, speed), then sends\n"
+    "the script's lines, or the lines typed on standard input. A line is text to key, sent a\n"
+    "few bytes at a time, or one of:\n"
+    "  @speed WPM        the speed command 02 WPM\n"
+    "  @cancel           clear buffer, 0A\n"
+    "  @wait SECONDS     a pause\n"
+    "  @idle             wait until the keyer has keyed everything sent so far\n"
+    "  @bytes HH HH ...  these bytes, written in hex, at once (commands, parameters, text)\n"
+    "  @expect HH        wait for this byte from the keyer; '@expect any' for any answer\n"
+    "  @paced TEXT       each character once the keyer has echoed the one before\n"
+    "  @trickle TEXT     one character at a time, 2 to 4 a second, jittered\n"
+    "  @seed N           seed the trickle's jitter (the same seed, the same pace)\n"
+    "  @no-handshake     the logger does not open the keyer: the script does, with @bytes and\n"
+    "                    @expect\n"
+    "Blank lines and lines starting with '#' are skipped; a malformed directive is text.\n";
 
 std::optional<Options> parseOptions(int argc, char** argv) {
     Options o;
@@ -76,6 +95,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
             o.script = argv[++i];
         } else if (arg == "--log" && hasValue) {
             o.logFile = argv[++i];
+        } else if (arg == "--key-log" && hasValue) {
+            o.keyLogFile = argv[++i];
         } else {
             return std::nullopt;
         }
@@ -96,9 +117,10 @@ bool peerPresent(int masterFd) {
 
 class Simulation {
   public:
-    Simulation(const Options& options, std::ostream& log)
+    Simulation(const Options& options, std::ostream& log, std::ostream* keyLog)
         : options_(options),
           log_(log),
+          keyLog_(keyLog),
           start_(sim::Clock::now()),
           application_(options.dir + "/COM" + std::to_string(options.appPort)),
           keyerLink_(options.dir + "/COM" + std::to_string(options.keyerPort)),
@@ -128,6 +150,7 @@ class Simulation {
 
     Options options_;
     std::ostream& log_;
+    std::ostream* keyLog_;
     sim::Time start_;
     PtyPair application_;
     PtyPair keyerLink_;
@@ -178,6 +201,12 @@ void Simulation::step(sim::Time now) {
     traffic(now, keyerOpen_ ? "keyer sends" : "keyer lost", said);
     if (keyerOpen_) {
         keyerLink_.writeAll(said);
+    }
+    for (const auto& edge : keyer_.takeKeyEdges()) {
+        if (keyLog_ != nullptr) {
+            *keyLog_ << std::chrono::nanoseconds(edge.at.time_since_epoch()).count()
+                     << (edge.down ? " down" : " up") << std::endl;
+        }
     }
     if (logger_.done() && !keyer_.nextDue() && !reportedDone_) {
         reportedDone_ = true;
@@ -276,6 +305,14 @@ int main(int argc, char** argv) {
         }
     }
     std::ostream& log = options->logFile.empty() ? std::cout : logFile;
+    std::ofstream keyLog;
+    if (!options->keyLogFile.empty()) {
+        keyLog.open(options->keyLogFile);
+        if (!keyLog) {
+            std::cerr << "vantrel-sim: cannot write " << options->keyLogFile << "\n";
+            return 1;
+        }
+    }
 
     struct sigaction stop {};
     stop.sa_handler = requestStop;
@@ -284,7 +321,7 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGPIPE, SIG_IGN);
 
-    Simulation simulation(*options, log);
+    Simulation simulation(*options, log, options->keyLogFile.empty() ? nullptr : &keyLog);
     if (!simulation.ok()) {
         std::cerr << "vantrel-sim: cannot make the links in " << options->dir << ": "
                   << simulation.error() << "\n";

@@ -30,6 +30,33 @@ std::string speedCommand(int wpm) {
     return {'\x02', static_cast<char>(wpm)};
 }
 
+std::optional<int> hexByte(std::string_view text) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+    if (ec != std::errc() || end != text.data() + text.size() || text.size() > 2) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// "0F C4 18": bytes written in hex, separated by blanks.
+std::optional<std::string> hexBytes(std::string_view text) {
+    std::string bytes;
+    while (!(text = trimmed(text)).empty()) {
+        const auto blank = text.find_first_of(" \t");
+        const auto byte = hexByte(text.substr(0, blank));
+        if (!byte) {
+            return std::nullopt;
+        }
+        bytes += static_cast<char>(*byte);
+        text.remove_prefix(blank == std::string_view::npos ? text.size() : blank);
+    }
+    if (bytes.empty()) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
 }  // namespace
 
 std::optional<Step> parseStep(std::string_view line) {
@@ -40,12 +67,37 @@ std::optional<Step> parseStep(std::string_view line) {
     if (word.empty() || word.front() == '#') {
         return std::nullopt;
     }
+    const Step text{Step::Kind::Text, std::string(line), 0, 0};
     if (word.front() != '@') {
-        return Step{Step::Kind::Text, std::string(line), 0, 0};
+        return text;
     }
-    const std::string_view argument = trimmed(word.substr(
-        word.find_first_of(" \t") == std::string_view::npos ? word.size()
-                                                            : word.find_first_of(" \t")));
+    const auto nameEnd = std::min(word.find_first_of(" \t"), word.size());
+    const std::string_view name = word.substr(0, nameEnd);
+    const std::string_view argument = trimmed(word.substr(nameEnd));
+    // Text after "@paced " or "@trickle ", blanks included.
+    const std::string_view rest =
+        word.size() > nameEnd ? line.substr(line.find(name) + nameEnd + 1) : std::string_view();
+    if (name == "@bytes") {
+        const auto bytes = hexBytes(argument);
+        return bytes ? Step{Step::Kind::Bytes, *bytes, 0, 0} : text;
+    }
+    if (name == "@expect") {
+        const auto byte = argument == "any" ? std::optional(-1) : hexByte(argument);
+        return byte ? Step{Step::Kind::Expect, {}, *byte, 0} : text;
+    }
+    if ((name == "@paced" || name == "@trickle") && !rest.empty()) {
+        return Step{name == "@paced" ? Step::Kind::Paced : Step::Kind::Trickle, std::string(rest),
+                    0, 0};
+    }
+    if (name == "@seed") {
+        int seed = 0;
+        const auto [end, ec] =
+            std::from_chars(argument.data(), argument.data() + argument.size(), seed);
+        return ec == std::errc() ? Step{Step::Kind::Seed, {}, seed, 0} : text;
+    }
+    if (word == "@no-handshake") {
+        return Step{Step::Kind::NoHandshake, {}, 0, 0};
+    }
     if (startsWith(word, "@speed")) {
         int wpm = 0;
         std::from_chars(argument.data(), argument.data() + argument.size(), wpm);
@@ -76,6 +128,13 @@ std::vector<Step> parseScript(std::string_view script) {
 }
 
 SimLogger::SimLogger(int speedWpm) : speed_(speedWpm) {}
+
+void SimLogger::addStep(Step step) {
+    if (step.kind == Step::Kind::NoHandshake) {
+        handshake_ = false;
+    }
+    steps_.push_back(std::move(step));
+}
 
 void SimLogger::connected(Time now) {
     phase_ = Phase::Settling;
@@ -111,6 +170,7 @@ std::string SimLogger::receive(std::string_view bytes, Time now) {
             }
         } else if (phase_ == Phase::Ready) {
             echoed_ += c;
+            heard_ += c;
         }
     }
     return advance(now);
@@ -122,6 +182,11 @@ std::string SimLogger::advance(Time now) {
         case Phase::Closed:
             return out;
         case Phase::Settling:
+            if (!handshake_ && now >= deadline_) {
+                phase_ = Phase::Ready;  // the script opens the keyer
+                break;
+            }
+            [[fallthrough]];
         case Phase::EchoTest:  // not answered: start again
             if (now >= deadline_) {
                 out += kOpening;
@@ -168,20 +233,59 @@ bool SimLogger::runStep(Time now, std::string& out) {
             out += slice;
             textSent_ += slice.size();
             nextSlice_ = now + kSliceEvery;
-            lastTextSent_ = now;
-            busySinceText_ = busy_;
+            sent(now);
             if (textSent_ < step.text.size()) {
                 return false;
             }
             textSent_ = 0;
             break;
         }
+        case Step::Kind::Paced:
+        case Step::Kind::Trickle: {
+            const bool paced = step.kind == Step::Kind::Paced;
+            const bool due =
+                textSent_ == 0 || (paced ? echoed_.size() > pacedAt_ : now >= nextSlice_);
+            if (!due) {
+                return false;
+            }
+            out += step.text[textSent_++];
+            pacedAt_ = echoed_.size();
+            if (!paced) {
+                nextSlice_ = now + trickleInterval();
+            }
+            sent(now);
+            if (textSent_ < step.text.size()) {
+                return false;
+            }
+            textSent_ = 0;
+            break;
+        }
+        case Step::Kind::Bytes:
+            out += step.text;
+            sent(now);
+            break;
+        case Step::Kind::Expect: {
+            const auto found = step.value < 0 ? (heard_.empty() ? std::string::npos : 0)
+                                              : heard_.find(static_cast<char>(step.value));
+            if (found == std::string::npos) {
+                return false;
+            }
+            heard_.erase(0, found + 1);
+            break;
+        }
+        case Step::Kind::Seed:
+            jitter_.seed(static_cast<std::mt19937::result_type>(step.value));
+            break;
+        case Step::Kind::NoHandshake:
+            break;
         case Step::Kind::Speed:
             speed_ = step.value;
             out += speedCommand(step.value);
+            heard_.clear();
             break;
         case Step::Kind::Cancel:
             out += '\x0A';
+            heard_.clear();
             break;
         case Step::Kind::Wait:
             if (!waitUntil_) {
@@ -207,6 +311,19 @@ bool SimLogger::runStep(Time now, std::string& out) {
     return true;
 }
 
+// Text went out at `now`: answers heard before it are not answers to it, and @idle waits for
+// the keyer to have been busy with it.
+void SimLogger::sent(Time now) {
+    heard_.clear();
+    lastTextSent_ = now;
+    busySinceText_ = busy_;
+}
+
+// A typist's pace: 250 to 500 ms from one character to the next.
+std::chrono::milliseconds SimLogger::trickleInterval() {
+    return std::chrono::milliseconds(250 + jitter_() % 251);
+}
+
 std::optional<Time> SimLogger::nextDue() const {
     switch (phase_) {
         case Phase::Closed:
@@ -225,6 +342,13 @@ std::optional<Time> SimLogger::nextDue() const {
     switch (step.kind) {
         case Step::Kind::Text:
             return xoff_ ? std::nullopt : std::optional<Time>(nextSlice_);
+        case Step::Kind::Trickle:
+            return textSent_ == 0 ? Time{} : nextSlice_;
+        case Step::Kind::Paced:
+            return textSent_ == 0 || echoed_.size() > pacedAt_ ? std::optional<Time>(Time{})
+                                                               : std::nullopt;
+        case Step::Kind::Expect:
+            return std::nullopt;  // the keyer's answer wakes us
         case Step::Kind::Wait:
             return waitUntil_;
         case Step::Kind::Idle:
