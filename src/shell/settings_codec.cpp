@@ -13,8 +13,8 @@ std::string number(int value) {
     return (value < 0 ? "" : " ") + std::to_string(value) + " ";
 }
 
-// Lines end in CR LF; a lone CR or LF is taken as a line end too, so a file edited elsewhere
-// still reads.
+// Lines end in CR LF; a file edited elsewhere may end them in LF, CR or LF CR. A CR and an LF
+// next to each other, in either order, make one line end; any other CR or LF ends a line alone.
 std::vector<std::string_view> splitLines(std::string_view file, std::size_t most) {
     std::vector<std::string_view> lines;
     while (!file.empty() && lines.size() < most) {
@@ -25,7 +25,8 @@ std::vector<std::string_view> splitLines(std::string_view file, std::size_t most
         }
         lines.push_back(file.substr(0, end));
         std::size_t next = end + 1;
-        if (file[end] == '\r' && next < file.size() && file[next] == '\n') {
+        if (next < file.size() && (file[next] == '\r' || file[next] == '\n') &&
+            file[next] != file[end]) {
             ++next;
         }
         file.remove_prefix(next);

@@ -1,7 +1,8 @@
 #include "shell/settings_file.h"
 
 #include <QFile>
-#include <QSaveFile>
+
+#include "platform/whole_file_writer.h"
 
 namespace settings {
 namespace {
@@ -42,15 +43,17 @@ QString save(const QDir& dir, const Values& values) {
     if (path.isEmpty()) {
         path = dir.filePath(kWrittenName);
     }
-    QSaveFile file(path);
-    const std::string bytes = encode(values);
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !file.commit()) {
-        return file.errorString();
+    const std::string content = encode(values);
+    const QByteArrayView bytes(content.data(), static_cast<qsizetype>(content.size()));
+    platform::WholeFileWriter file(path);
+    if (file.open()) {
+        return file.write(bytes) && file.commit() ? QString() : file.errorString();
     }
-    return {};
+    // The folder takes no new file beside the old one: write the old one where it stands.
+    if (QFileInfo(path).isFile()) {
+        return platform::overwriteInPlace(path, bytes);
+    }
+    return file.errorString();
 }
 
 }  // namespace settings

@@ -17,7 +17,9 @@ QString findFile(const QDir& dir);
 // Reads the file; nullopt when there is none or it cannot be read.
 std::optional<Loaded> load(const QDir& dir);
 
-// Writes the file atomically: the old file stays whole unless the new one was written in full.
+// Writes the file whole or not at all: the new content replaces the old file only once it is
+// written in full, and any failure leaves the old file as it was. Where the folder takes no new
+// file but the file itself may be written, it is overwritten in place, with the same checks.
 // Returns an empty string on success, otherwise why it failed.
 QString save(const QDir& dir, const Values& values);
 

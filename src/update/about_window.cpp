@@ -10,6 +10,7 @@
 #include "update/history_window.h"
 #include "update/install_rules.h"
 #include "update/open_browser.h"
+#include "update/transfer_rules.h"
 #include "update/twips.h"
 #include "update/version_check.h"
 #include "update/version_rules.h"
@@ -37,6 +38,8 @@ AboutSetup::AboutSetup()
       installer(text(addresses::kInstaller)),
       downloadPage(text(addresses::kDownloadPage)),
       donationPage(text(addresses::kDonationPage)),
+      checkDeadline(kCheckDeadline),
+      downloadDeadline(kDownloadDeadline),
       installDirectories{std::string(kStandardInstallDirectory),
                          std::string(kDevelopmentDirectory)} {}
 
@@ -57,8 +60,9 @@ AboutWindow::AboutWindow(const QString& appVersion, platform::MessageBoxes& mess
       ownDesktop_(setup_.desktop == nullptr ? std::make_unique<platform::QtDesktop>() : nullptr),
       desktop_(setup_.desktop != nullptr ? setup_.desktop : ownDesktop_.get()),
       network_(new QNetworkAccessManager(this)),
-      check_(new VersionCheck(*network_, setup_.transferTimeout, this)),
-      download_(new FileDownload(*network_, setup_.transferTimeout, this)) {
+      check_(new VersionCheck(*network_, setup_.transferTimeout, setup_.checkDeadline, this)),
+      download_(
+          new FileDownload(*network_, setup_.transferTimeout, setup_.downloadDeadline, this)) {
     setObjectName(QStringLiteral("AboutFrm"));
     setWindowTitle(QStringLiteral("About"));
     resize(twips(5070), twips(2880));
@@ -100,6 +104,10 @@ AboutWindow::AboutWindow(const QString& appVersion, platform::MessageBoxes& mess
 
     connect(check_, &VersionCheck::reported, Text1, &QLineEdit::setText);
     connect(check_, &VersionCheck::ended, this, &AboutWindow::readPublishedVersion);
+    connect(download_, &FileDownload::progressed, this, [this](qint64 received, qint64 total) {
+        Text1->setText(
+            text(downloadProgressText(received, total < 0 ? std::nullopt : std::optional(total))));
+    });
     connect(download_, &FileDownload::finished, this, &AboutWindow::onDownloadFinished);
 
     desktop().keepOnTop(*this, true);
@@ -133,7 +141,11 @@ void AboutWindow::DownloadFile(const QString& address) {
     check_->start(address);
 }
 
-void AboutWindow::readPublishedVersion() {
+void AboutWindow::readPublishedVersion(bool bodyArrived) {
+    if (!bodyArrived) {
+        emit versionCheckEnded();  // the status box says why there is no version
+        return;
+    }
     const FirstLine line = firstLineOf(boxBytes(Text1->text()));
     if (boxBytes(Text1->text()) != line.text) {
         Text1->setText(boxText(line.text));

@@ -34,6 +34,9 @@ struct AboutSetup {
     QString donationPage;
     // How long a transfer may stay silent before it fails.
     std::chrono::milliseconds transferTimeout{60000};
+    // How long the version check may take from the click, and the download from its start.
+    std::chrono::milliseconds checkDeadline;
+    std::chrono::milliseconds downloadDeadline;
     // Working directories (upper case) from which the update installs itself.
     std::vector<std::string> installDirectories;
     // The desktop; nullptr for the real one.
@@ -77,7 +80,7 @@ class AboutWindow : public QWidget {
 
   private:
     platform::Desktop& desktop() { return *desktop_; }
-    void readPublishedVersion();
+    void readPublishedVersion(bool bodyArrived);
     void onDownloadFinished(bool written, const QString& errorText);
     void showHistory();
 

@@ -1,29 +1,35 @@
 #include "update/file_download.h"
 
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QUrl>
 
+#include "platform/whole_file_writer.h"
 #include "update/install_rules.h"
+#include "update/reply_facts.h"
 
 namespace update {
 namespace {
 
-int httpStatus(const QNetworkReply& reply) {
-    return reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
+// Qt reads at most this far ahead of the file, so memory stays small whatever the size.
+constexpr qint64 kReadAhead = 1024 * 1024;
 
-bool isSuccess(int status) {
-    return status >= 200 && status <= 299;
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
 }
 
 }  // namespace
 
 FileDownload::FileDownload(QNetworkAccessManager& network,
-                           std::chrono::milliseconds transferTimeout, QObject* parent)
-    : QObject(parent), network_(network), transferTimeout_(transferTimeout) {}
+                           std::chrono::milliseconds transferTimeout,
+                           std::chrono::milliseconds deadline, QObject* parent)
+    : QObject(parent), network_(network), transferTimeout_(transferTimeout) {
+    deadline_.setSingleShot(true);
+    deadline_.setTimerType(Qt::PreciseTimer);
+    deadline_.setInterval(deadline);
+    connect(&deadline_, &QTimer::timeout, this,
+            [this, deadline] { fail(QNetworkReply::TimeoutError, text(deadlineText(deadline))); });
+}
 
 FileDownload::~FileDownload() {
     if (reply_ != nullptr) {
@@ -40,77 +46,92 @@ bool FileDownload::start(const QString& sourceFile, const QString& destFile) {
     sourceFile_ = sourceFile;
     destFile_ = destFile;
     file_.reset();
-    fileErrorNumber_ = 0;
-    fileError_.clear();
+    received_ = 0;
 
     QNetworkRequest request{QUrl(sourceFile)};
     request.setTransferTimeout(static_cast<int>(transferTimeout_.count()));
+    // The bytes as stored: the announced length is then the length of what is written.
+    request.setRawHeader("Accept-Encoding", "identity");
     reply_ = network_.get(request);
-    connect(reply_, &QNetworkReply::metaDataChanged, this, &FileDownload::onMetaDataChanged);
+    reply_->setReadBufferSize(kReadAhead);
+    deadline_.start();
     connect(reply_, &QNetworkReply::readyRead, this, &FileDownload::onReadyRead);
     connect(reply_, &QNetworkReply::finished, this, &FileDownload::onFinished);
     return true;
 }
 
-void FileDownload::onMetaDataChanged() {
-    if (file_ != nullptr || !fileError_.isEmpty() || !isSuccess(httpStatus(*reply_))) {
+void FileDownload::onReadyRead() {
+    // A redirection's own head comes and goes without a body; the body read is the final one.
+    const int status = httpStatus(*reply_);
+    if (!isSuccessStatus(status)) {
+        fail(status, text(statusErrorText(status, reasonPhrase(*reply_))));
         return;
     }
-    file_ = std::make_unique<QSaveFile>(destFile_);
-    if (!file_->open(QIODevice::WriteOnly)) {
-        failWithFile();
+    if (file_ == nullptr) {
+        file_ = std::make_unique<platform::WholeFileWriter>(destFile_);
+        if (!file_->open()) {
+            failWithFile();
+            return;
+        }
     }
-}
-
-void FileDownload::onReadyRead() {
-    const QByteArray data = reply_->readAll();  // an error page is read and dropped
-    if (file_ != nullptr && file_->write(data) != data.size()) {
+    const QByteArray data = reply_->readAll();
+    if (!file_->write(data)) {
         failWithFile();
+        return;
     }
+    received_ += data.size();
+    emit progressed(received_, announcedLength(*reply_).value_or(-1));
 }
 
 void FileDownload::failWithFile() {
-    fileErrorNumber_ = file_->error();
-    fileError_ = file_->errorString();
-    file_.reset();  // drops the temporary file; the destination is untouched
-    reply_->abort();
+    fail(file_->errorNumber(), file_->errorString());
 }
 
 void FileDownload::onFinished() {
-    QNetworkReply* reply = reply_;
-    if (fileError_.isEmpty() && reply->isOpen()) {
+    if (reply_->error() == QNetworkReply::NoError || reply_->bytesAvailable() > 0) {
         onReadyRead();
+        if (reply_ == nullptr) {
+            return;
+        }
     }
-    reply->deleteLater();
-    reply_ = nullptr;
-
-    long long number = 0;
-    QString description;
-    const int status = httpStatus(*reply);
-    if (!fileError_.isEmpty()) {
-        number = fileErrorNumber_;
-        description = fileError_;
-    } else if (reply->error() != QNetworkReply::NoError) {
-        number = status != 0 ? status : reply->error();
-        description = reply->errorString();
-    } else if (!isSuccess(status) || file_ == nullptr) {
-        number = status;
-        description =
-            QStringLiteral("The server answered with status %1 %2.")
-                .arg(status)
-                .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString());
+    const int status = httpStatus(*reply_);
+    const auto total = announcedLength(*reply_);
+    if (status != 0 && !isSuccessStatus(status)) {
+        fail(status, text(statusErrorText(status, reasonPhrase(*reply_))));
+    } else if (reply_->error() == QNetworkReply::RemoteHostClosedError && status != 0) {
+        fail(reply_->error(), text(cutBodyText(received_, total)));
+    } else if (reply_->error() != QNetworkReply::NoError) {
+        fail(reply_->error(), reply_->errorString());
+    } else if (const BodyArrival arrival = judgeBody(*reply_, received_);
+               arrival == BodyArrival::Cut) {
+        fail(QNetworkReply::RemoteHostClosedError, text(cutBodyText(received_, total)));
+    } else if (arrival == BodyArrival::LengthUnknown) {
+        fail(QNetworkReply::ProtocolFailure, text(unknownLengthText()));
+    } else if (received_ == 0) {
+        fail(QNetworkReply::ProtocolFailure, text(emptyBodyText()));
     } else if (!file_->commit()) {
-        number = file_->error();
-        description = file_->errorString();
+        failWithFile();
     } else {
+        deadline_.stop();
+        reply_->deleteLater();
+        reply_ = nullptr;
         file_.reset();
         emit finished(true, QString());
-        return;
     }
-    file_.reset();
-    emit finished(false, QString::fromStdString(downloadErrorText(number, sourceFile_.toStdString(),
-                                                                  destFile_.toStdString(),
-                                                                  description.toStdString())));
+}
+
+void FileDownload::fail(long long number, const QString& description) {
+    deadline_.stop();
+    if (reply_ != nullptr) {
+        QNetworkReply* reply = reply_;
+        reply_ = nullptr;
+        reply->disconnect(this);
+        dropReply(reply);
+    }
+    file_.reset();  // drops the temporary file; the destination is untouched
+    emit finished(false,
+                  text(downloadErrorText(number, sourceFile_.toStdString(), destFile_.toStdString(),
+                                         description.toStdString())));
 }
 
 }  // namespace update

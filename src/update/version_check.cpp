@@ -1,27 +1,33 @@
 #include "update/version_check.h"
 
 #include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QUrl>
+
+#include "update/reply_facts.h"
 
 namespace update {
 namespace {
 
-// An error that only reports the HTTP status of a response that did arrive: its body (an error
-// page, say) is read like any other.
-bool isStatusError(QNetworkReply::NetworkError error) {
-    return (error >= QNetworkReply::ContentAccessDenied &&
-            error <= QNetworkReply::UnknownContentError) ||
-           (error >= QNetworkReply::InternalServerError &&
-            error <= QNetworkReply::UnknownServerError);
+// Qt reads at most this far ahead of the check, so a huge body costs no memory.
+constexpr qint64 kReadAhead = 16 * 1024;
+
+QString latin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
 
 VersionCheck::VersionCheck(QNetworkAccessManager& network,
-                           std::chrono::milliseconds transferTimeout, QObject* parent)
-    : QObject(parent), network_(network), transferTimeout_(transferTimeout) {}
+                           std::chrono::milliseconds transferTimeout,
+                           std::chrono::milliseconds deadline, QObject* parent)
+    : QObject(parent), network_(network), transferTimeout_(transferTimeout) {
+    deadline_.setSingleShot(true);
+    deadline_.setTimerType(Qt::PreciseTimer);
+    deadline_.setInterval(deadline);
+    connect(&deadline_, &QTimer::timeout, this,
+            [this] { finish(latin1(*stateText(kCommunicationError))); });
+}
 
 VersionCheck::~VersionCheck() {
     if (reply_ != nullptr) {
@@ -37,11 +43,14 @@ bool VersionCheck::start(const QString& address) {
     }
     progress_ = ProgressReport();
     chunk_.clear();
+    received_ = 0;
 
     QNetworkRequest request{QUrl(address)};
     request.setRawHeader("Range", "bytes=0-");
     request.setTransferTimeout(static_cast<int>(transferTimeout_.count()));
     reply_ = network_.get(request);
+    reply_->setReadBufferSize(kReadAhead);
+    deadline_.start();
 
     // Qt does not report the name lookup, the connection and the request on their own: the
     // start of connecting begins the lookup, and a sent request proves the steps before it.
@@ -56,7 +65,7 @@ bool VersionCheck::start(const QString& address) {
 
 void VersionCheck::report(int state) {
     if (const auto text = stateText(state)) {
-        emit reported(QString::fromLatin1(text->data(), static_cast<qsizetype>(text->size())));
+        emit reported(latin1(*text));
     }
 }
 
@@ -67,35 +76,55 @@ void VersionCheck::reach(int state) {
 }
 
 void VersionCheck::onReadyRead() {
-    if (!reply_->isOpen()) {
-        return;  // a request that failed before any answer
+    // A redirection's own head comes and goes without a body; the body read is the final one.
+    const int status = httpStatus(*reply_);
+    if (!isSuccessStatus(status)) {
+        finish(QString::fromStdString(statusErrorText(status, reasonPhrase(*reply_))));
+        return;
     }
-    // Only the first chunk is ever looked at; the rest is read and dropped.
-    const QByteArray data = reply_->readAll();
-    const auto room = static_cast<qsizetype>(kVersionChunkSize) - chunk_.size();
-    if (room > 0) {
-        chunk_.append(data.left(room));
+    const QByteArray data = reply_->read(static_cast<qint64>(kVersionChunkSize) - chunk_.size());
+    chunk_.append(data);
+    received_ += data.size();
+    if (chunk_.size() >= static_cast<qsizetype>(kVersionChunkSize)) {
+        finish({});  // only the first 1024 bytes are used: the rest is never fetched
     }
 }
 
 void VersionCheck::onFinished() {
-    onReadyRead();
+    if (reply_->error() == QNetworkReply::NoError || reply_->bytesAvailable() > 0) {
+        onReadyRead();
+        if (reply_ == nullptr) {
+            return;
+        }
+    }
+    const int status = httpStatus(*reply_);
+    if (status != 0 && !isSuccessStatus(status)) {
+        finish(QString::fromStdString(statusErrorText(status, reasonPhrase(*reply_))));
+    } else if (reply_->error() != QNetworkReply::NoError ||
+               judgeBody(*reply_, received_) == BodyArrival::Cut) {
+        finish(latin1(*stateText(kCommunicationError)));
+    } else {
+        finish({});
+    }
+}
+
+void VersionCheck::finish(const QString& failure) {
+    deadline_.stop();
     QNetworkReply* reply = reply_;
-    reply->deleteLater();
     reply_ = nullptr;
+    reply->disconnect(this);
+    dropReply(reply);  // the rest of the body is not wanted
 
     // Qt keeps the connection open for the next request, so there is no disconnection to report.
-    if (reply->error() == QNetworkReply::NoError || isStatusError(reply->error())) {
+    if (failure.isEmpty()) {
         reach(kResponseReceived);
         report(kRequestCompleted);
-        emit reported(chunk_.isEmpty()
-                          ? QString::fromLatin1(kBlankResponse.data(), kBlankResponse.size())
-                          : QString::fromLatin1(chunk_));
+        emit reported(chunk_.isEmpty() ? latin1(kBlankResponse) : QString::fromLatin1(chunk_));
     } else {
-        report(kCommunicationError);
+        emit reported(failure);
     }
     chunk_.clear();
-    emit ended();
+    emit ended(failure.isEmpty());
 }
 
 }  // namespace update

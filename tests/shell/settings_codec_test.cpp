@@ -68,9 +68,17 @@ TEST(SettingsCodec, TextLinesKeepTheirBlanksAndNumbersSkipThem) {
     EXPECT_EQ(l.volume, -1500);
 }
 
-TEST(SettingsCodec, OtherLineEndsStillRead) {
-    EXPECT_EQ(settings::decode("7\r8\r-10\r").volume, -10);
-    EXPECT_EQ(settings::decode("7\n8\n-10\n").volume, -10);
+TEST(SettingsCodec, EveryLineEndConventionReads) {
+    // A blank line 2 tells a line end from two: it must stay blank, and line 3 must follow it.
+    for (const std::string end : {"\r\n", "\n", "\r", "\n\r"}) {
+        const std::string file = "7" + end + end + "-10" + end + "9" + end + "abc" + end;
+        const settings::Loaded l = settings::decode(file);
+        EXPECT_EQ(l.applicationPort, "7");
+        EXPECT_EQ(l.keyerPort, "");
+        EXPECT_EQ(l.volume, -10);
+        EXPECT_EQ(l.speed, 9);
+        EXPECT_EQ(l.latency, "abc");
+    }
 }
 
 TEST(SettingsCodec, GarbageNeverCrashes) {

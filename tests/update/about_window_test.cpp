@@ -152,7 +152,7 @@ TEST_F(AboutWindowTest, ReadsTheFirstLineAndOffersADifferentVersion) {
                  {200, "1.7", "1.7", ""},
                  {200, "1.65\r\nmore\r\n", "1.65", "1.65"},
                  {200, "1.65\nmore\n", "1.65", "1.65"},
-                 {404, "<html>\r\n<body>Not here</body>", "<html>", ""},
+                 {200, "<html>\r\n<body>Not here</body>", "<html>", ""},
                  {200, "", "Server returned a blank response", ""},
                  {200, " 1.64 ", " 1.64 ", ""},
                  // Only the first 1024 bytes are read.

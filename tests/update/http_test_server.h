@@ -5,13 +5,25 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <memory>
 
 // A one-answer-per-connection HTTP server on 127.0.0.1: it records each request's head and
-// sends the scripted response (or nothing at all), then closes the connection.
+// sends the scripted answer (or nothing at all). An answer can be cut, endless, huge or slow.
 class HttpTestServer : public QObject {
   public:
+    struct Answer {
+        QByteArray head;     // the status line and header lines, without the blank line
+        QByteArray body;     // sent after the head
+        qint64 repeats = 1;  // the body is sent this many times (a huge body from a small one)
+        int msPerByte = 0;   // above 0: the body trickles, one byte each time this passes
+        bool close = true;   // close the connection once the body is out
+    };
+
     HttpTestServer() {
         server_.listen(QHostAddress::LocalHost, 0);
         connect(&server_, &QTcpServer::newConnection, this, [this] {
@@ -27,16 +39,26 @@ class HttpTestServer : public QObject {
         return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
     }
 
+    // A whole answer with its Content-Length.
     void respond(int status, const QByteArray& body, const QByteArray& reason = "OK") {
-        answer_ = "HTTP/1.1 " + QByteArray::number(status) + " " + reason +
-                  "\r\nContent-Type: text/plain\r\nConnection: close\r\nContent-Length: " +
-                  QByteArray::number(body.size()) + "\r\n\r\n" + body;
+        answer(head(status, reason) + "\r\nContent-Length: " + QByteArray::number(body.size()),
+               body);
+    }
+    void answer(const QByteArray& head, const QByteArray& body) { script({head, body}); }
+    void script(const Answer& answer) {
+        answer_ = answer;
         silent_ = false;
     }
     void neverAnswer() { silent_ = true; }
 
+    static QByteArray head(int status, const QByteArray& reason = "OK") {
+        return "HTTP/1.1 " + QByteArray::number(status) + " " + reason +
+               "\r\nContent-Type: text/plain\r\nConnection: close";
+    }
+
     QList<QByteArray> requests;  // each request's head, up to the blank line
     int connections = 0;
+    qint64 bodyBytesSent = 0;  // over all connections
 
   private:
     void onReadyRead(QTcpSocket* socket) {
@@ -48,14 +70,54 @@ class HttpTestServer : public QObject {
         }
         requests << buffer.left(end);
         buffer.clear();
-        if (!silent_) {
-            socket->write(answer_);
-            socket->disconnectFromHost();
+        if (silent_) {
+            return;
+        }
+        socket->write(answer_.head + "\r\n\r\n");
+        if (answer_.msPerByte > 0) {
+            trickle(socket);
+        } else {
+            pour(socket, answer_.repeats);
         }
     }
 
+    // Writes the body repeat by repeat, each once the socket has room for it.
+    void pour(QTcpSocket* socket, qint64 left) {
+        const Answer answer = answer_;
+        auto pending = std::make_shared<qint64>(left);
+        const auto more = [this, socket, answer, pending] {
+            while (*pending > 0 && socket->bytesToWrite() < 256 * 1024 &&
+                   socket->state() == QAbstractSocket::ConnectedState) {
+                socket->write(answer.body);
+                bodyBytesSent += answer.body.size();
+                --*pending;
+            }
+            if (*pending == 0 && answer.close) {
+                *pending = -1;
+                socket->disconnectFromHost();
+            }
+        };
+        connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        more();
+    }
+
+    void trickle(QTcpSocket* socket) {
+        auto* timer = new QTimer(socket);
+        const QByteArray body = answer_.body;
+        auto at = std::make_shared<qsizetype>(0);
+        connect(timer, &QTimer::timeout, socket, [this, socket, body, at] {
+            if (socket->state() != QAbstractSocket::ConnectedState || body.isEmpty()) {
+                return;
+            }
+            socket->write(body.mid(*at % body.size(), 1));
+            ++*at;
+            ++bodyBytesSent;
+        });
+        timer->start(answer_.msPerByte);
+    }
+
     QTcpServer server_;
-    QByteArray answer_;
+    Answer answer_;
     bool silent_ = false;
     QHash<QTcpSocket*, QByteArray> pending_;
 };

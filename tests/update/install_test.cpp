@@ -67,6 +67,7 @@ TEST_F(InstallTest, SavesTheExactBytesStartsThemAndEndsTheProgram) {
     install();
     EXPECT_EQ(readFile(installer()), body);
     EXPECT_EQ(desktop.started, QStringList{QDir::current().absoluteFilePath("vantrelsetup.exe")});
+    EXPECT_EQ(window->Text1->text(), "Downloading: 768 of 768 bytes");
     EXPECT_EQ(end.count(), 1);
     EXPECT_EQ(desktop.busySteps, (std::vector<bool>{true, false}));
     EXPECT_TRUE(messages.shown.empty());
@@ -125,7 +126,7 @@ TEST(FileDownload, UnreachableHostNamesBothFiles) {
     QTemporaryDir directory;
     const QString dest = directory.filePath(QStringLiteral("vantrelsetup.exe"));
     QNetworkAccessManager network;
-    update::FileDownload download(network, 5s);
+    update::FileDownload download(network, 5s, 5s);
     QSignalSpy finished(&download, &update::FileDownload::finished);
     ASSERT_TRUE(download.start(address, dest));
     EXPECT_FALSE(download.start(address, dest));  // one at a time

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "update/install_rules.h"
+#include "update/transfer_rules.h"
 #include "update/version_rules.h"
 #include "update/window_texts.h"
 
@@ -38,6 +39,26 @@ TEST(VersionRules, OffersAnyPositiveVersionThatDiffers) {
                  {"Error during communication with host", false}};
     for (const auto& c : cases) {
         EXPECT_EQ(update::offersUpdate("1.64", c.published), c.offered) << c.published;
+    }
+}
+
+TEST(TransferRules, OnlyAMetContentLengthProvesABodyWhole) {
+    // Qt 6.4 can finish a reply cut by the connection's close without an error: the count
+    // of what arrived is the guard.
+    using update::BodyArrival;
+    const struct {
+        bool chunked;
+        std::optional<long long> length;
+        long long received;
+        BodyArrival arrival;
+    } cases[] = {{false, 1000, 1000, BodyArrival::Whole},
+                 {false, 1000, 500, BodyArrival::Cut},
+                 {false, 0, 0, BodyArrival::Whole},
+                 {false, std::nullopt, 500, BodyArrival::LengthUnknown},
+                 {true, std::nullopt, 500, BodyArrival::LengthUnknown},
+                 {true, 500, 500, BodyArrival::LengthUnknown}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(update::judgeBody(c.chunked, c.length, c.received), c.arrival) << c.received;
     }
 }
 
