@@ -107,13 +107,15 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this,
             [this] { Command1->setText(connection_->click()); });
 
-    monitor_ =
-        new tone::MonitorPlayer({[this] { return Text6->text(); }, [this] { return Text4->text(); },
-                                 [this] { return VScroll1->value(); }},
-                                this);
+    monitor_ = new tone::MonitorPlayer(this);
+    connect(Text6, &QLineEdit::textChanged, this, &MainWindow::followLatency);
+    connect(VScroll1, &QScrollBar::valueChanged, monitor_, &tone::MonitorPlayer::setVolume);
 
     // Start-up: settings first, then the sound; a failing step leaves the design values.
     LoadStuff();
+    followLatency(Text6->text());
+    monitor_->setVolume(VScroll1->value());
+    monitor_->setSpeed(VScroll2->value());
     connect(VScroll3, &QScrollBar::valueChanged, this,
             [this](int pitch) { monitor_->SetSound(soundDeviceIndex_, pitch); });
     monitor_->SetSound(soundDeviceIndex_, VScroll3->value());
@@ -251,7 +253,7 @@ void MainWindow::buildControls() {
     connect(VScroll2, &QScrollBar::valueChanged, this,
             [this](int speed) { Text4->setText(QString::number(speed)); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
-    connect(Command4, &QPushButton::clicked, this, [this] { monitor_->replaceQueue("84698384"); });
+    connect(Command4, &QPushButton::clicked, this, [this] { monitor_->test(); });
     connect(Command3, &QPushButton::clicked, this, [this] {
         Text3->clear();
         focusAtEnd(Text3);
@@ -298,8 +300,13 @@ void MainWindow::setTabOrder() {
     }
 }
 
-const std::string& MainWindow::monitorQueue() const {
-    return monitor_->monitorQueue();
+std::string MainWindow::monitorQueue() const {
+    return monitor_->pendingText();
+}
+
+// The latency is taken when it changes: its leading number, in milliseconds.
+void MainWindow::followLatency(const QString& text) {
+    monitor_->setLatency(numbers::leadingNumber(toBytes(text)));
 }
 
 bool MainWindow::localTyping() const {
@@ -375,6 +382,7 @@ void MainWindow::onSpeedTextChanged(const QString& text) {
         return;
     }
     if (!parts_.keyerPort.isOpen()) {
+        monitor_->setSpeed(static_cast<int>(std::min(speed, 99.0)));
         return;
     }
     // A value beyond 32 bits is clamped rather than refused.
@@ -388,13 +396,19 @@ void MainWindow::onSpeedTextChanged(const QString& text) {
 void MainWindow::onChunkForwarded(const std::string& chunk, bool typed, bool keyerOpen) {
     if (keyerOpen) {
         const keyer::ChunkReading reading = keyer::readChunk(chunk);
+        std::vector<keyer::StreamEvent> events;
         if (reading.cancel) {
-            monitor_->clearQueue();
+            events.push_back({keyer::StreamEvent::Kind::Clear});
         }
         for (int speed : reading.speeds) {
             VScroll2->setValue(speed);
+            events.push_back({keyer::StreamEvent::Kind::Speed, static_cast<std::uint8_t>(speed)});
         }
-        monitor_->appendToQueue(reading.codes);
+        for (std::size_t i = 0; i + 1 < reading.codes.size(); i += 2) {
+            events.push_back({keyer::StreamEvent::Kind::Text,
+                              static_cast<std::uint8_t>(std::stoi(reading.codes.substr(i, 2)))});
+        }
+        monitor_->keyerStream(events, tone::Clock::now().time_since_epoch());
     }
     if (!typed && ShowWK->isChecked()) {
         appendToPane(Text3, latin1(keyer::transmitPaneText(chunk)));

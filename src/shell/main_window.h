@@ -55,7 +55,8 @@ class MainWindow : public QMainWindow {
 
     static const QString appVersion;
 
-    const std::string& monitorQueue() const;
+    // The text the monitor has still to sound.
+    std::string monitorQueue() const;
     int soundDeviceIndex() const { return soundDeviceIndex_; }
     bool localTyping() const;
 
@@ -72,6 +73,7 @@ class MainWindow : public QMainWindow {
     QString SaveStuff();
 
     void onSpeedTextChanged(const QString& text);
+    void followLatency(const QString& text);
     void onChunkForwarded(const std::string& chunk, bool typed, bool keyerOpen);
     void onKeyerBytesRelayed(const QByteArray& bytes);
     bool onTypingPaneKey(QKeyEvent* key);

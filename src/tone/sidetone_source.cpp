@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 namespace tone {
 namespace {
@@ -45,99 +44,90 @@ void StreamTimeline::observe(const platform::StreamPosition& position) {
     }
 }
 
-std::optional<double> StreamTimeline::frameAt(TimePoint t) const {
+std::optional<FrameClock> StreamTimeline::clock() const {
     if (!known_) {
         return std::nullopt;
     }
-    return offset_ + seconds(t - origin_) * frameRate_;
+    return FrameClock{origin_, offset_, frameRate_};
 }
 
 SidetoneSource::~SidetoneSource() {
-    ToneHandOver handOver;
-    while (tones_.pop(handOver)) {
-        delete handOver.tone;
-    }
-    freeRetired();
-    delete sidetone_.currentTone();
-    if (sidetone_.toneWaiting()) {
-        delete sidetone_.waitingTone();
-    }
-    if (const ToneLoop* old = sidetone_.takeRetired(); old != nullptr) {
-        delete old;
+    // The audio thread has stopped: whatever it took is no longer in use.
+    if (ToneLoop* untaken = offered_.exchange(nullptr)) {
+        delete untaken;
+    } else {
+        delete lastOffered_;
     }
 }
 
-void SidetoneSource::post(const PlayedCharacter& character) {
-    (void)characters_.push({character, false});
-}
-
-void SidetoneSource::withdraw(std::uint64_t run, double offset) {
-    KeyingHandOver handOver;
-    handOver.character.run = run;
-    handOver.character.offset = offset;
-    handOver.withdraw = true;
-    (void)characters_.push(handOver);
+bool SidetoneSource::post(const SidetoneCommand& command) {
+    return commands_.push(command);
 }
 
 void SidetoneSource::setTone(std::optional<ToneSample> sample, double playbackRate) {
-    freeRetired();
-    std::unique_ptr<ToneLoop> tone;
-    if (sample) {
-        tone = std::make_unique<ToneLoop>(ToneLoop{std::move(*sample), playbackRate});
+    // No sample is a tone of silence: the keying goes on unheard.
+    auto* tone = new ToneLoop{sample ? std::move(*sample) : ToneSample{}, playbackRate,
+                              ++generation_};
+    if (ToneLoop* untaken = offered_.exchange(tone, std::memory_order_acq_rel)) {
+        delete untaken;  // never seen by the audio thread
+    } else if (lastOffered_ != nullptr) {
+        tones_.emplace_back(lastOffered_);  // taken: freed once the audio thread is past it
     }
-    if (tones_.push({tone.get()})) {
-        (void)tone.release();
-    }
+    lastOffered_ = tone;
+    freeTones();
 }
 
-void SidetoneSource::freeRetired() {
-    const ToneLoop* tone = nullptr;
-    while (retired_.pop(tone)) {
-        delete tone;
+// Frees the tones the audio thread has moved past: it only ever moves to newer ones.
+void SidetoneSource::freeTones() {
+    const std::uint64_t inUse = toneInUse_.load(std::memory_order_acquire);
+    while (!tones_.empty() && tones_.front()->generation < inUse) {
+        tones_.pop_front();
     }
 }
 
 void SidetoneSource::startStream(int frameRate) {
     sidetone_.restart(frameRate);
     timeline_.restart(frameRate);
-    KeyingHandOver stale;
-    while (characters_.pop(stale)) {
-    }
+    quietFrom_ = 0;
 }
 
 void SidetoneSource::render(std::span<std::int16_t> out, const platform::StreamPosition& position) {
     timeline_.observe(position);
+    const std::optional<FrameClock> clock = timeline_.clock();
     const double rate = sidetone_.frameRate();
-    KeyingHandOver k;
-    while (characters_.pop(k)) {
-        const PlayedCharacter& c = k.character;
-        if (k.withdraw) {
-            sidetone_.withdraw(c.run, c.offset);
-            continue;
+    outputDelay_.store(static_cast<double>(position.framesQueued + std::ssize(out)) / rate,
+                       std::memory_order_relaxed);
+
+    while (sidetone_.canTake()) {
+        if (!held_) {
+            SidetoneCommand c;
+            if (!commands_.pop(c)) {
+                break;
+            }
+            held_ = c;
         }
-        const bool newRun = c.run != placedRun_;
-        placedRun_ = c.run;
-        const double requested = timeline_.frameAt(c.runStart).value_or(0);
-        sidetone_.place(c, std::llround(requested + kLeadSeconds * rate));
-        if (newRun) {
-            lastRunLatency_.store((static_cast<double>(sidetone_.runAnchor()) - requested) / rate,
-                                  std::memory_order_relaxed);
-        }
+        sidetone_.apply(*held_);
+        held_.reset();
     }
-    ToneHandOver handOver;
-    if (!sidetone_.toneWaiting() && tones_.pop(handOver)) {
-        sidetone_.offerTone(handOver.tone);
+    if (ToneLoop* tone = offered_.exchange(nullptr, std::memory_order_acq_rel)) {
+        sidetone_.offerTone(tone);
     }
-    sidetone_.render(out);
-    if (const ToneLoop* old = sidetone_.takeRetired(); old != nullptr) {
-        (void)retired_.push(old);
+    const auto gain = static_cast<float>(volumeGain(volume_.load(std::memory_order_relaxed)));
+    sidetone_.render(out, clock ? &*clock : nullptr, gain);
+    if (const ToneLoop* tone = sidetone_.currentTone()) {
+        toneInUse_.store(tone->generation, std::memory_order_release);
+    }
+    lastLateness_.store(static_cast<double>(sidetone_.lastLateness()) / rate,
+                        std::memory_order_relaxed);
+    if (!sidetone_.idle()) {
+        quietFrom_ = sidetone_.nextFrame();
     }
 }
 
 bool SidetoneSource::resting() const {
-    return characters_.empty() &&
+    return commands_.empty() && !held_ && sidetone_.idle() &&
            sidetone_.nextFrame() >=
-               sidetone_.keyingEnd() + std::llround(kRestAfterSeconds * sidetone_.frameRate());
+               quietFrom_ + std::llround(kRestAfterSeconds * sidetone_.frameRate());
 }
 
 }  // namespace tone
