@@ -74,9 +74,9 @@ class KeyerMirror {
     struct Item {
         enum class Kind : std::uint8_t { Sign, Silence, KeyDown, BufferedSpeed, CancelSpeed };
         Kind kind = Kind::Sign;
-        std::string text;     // the characters of a sign; ' ' or '|' for spacing
-        double seconds = 0;   // a wait or a key-down
-        int value = 0;        // a buffered speed
+        std::string text;    // the characters of a sign; ' ' or '|' for spacing
+        double seconds = 0;  // a wait or a key-down
+        int value = 0;       // a buffered speed
         TimePoint arrival{};
         std::optional<int> bufferedBefore;  // the buffered speed in force when it is reached
         // As planned:

@@ -56,8 +56,7 @@ MonitorPlayer::~MonitorPlayer() {
     audio_.reset();  // the audio thread stops before the source it reads goes
 }
 
-void MonitorPlayer::keyerStream(std::span<const keyer::StreamEvent> events,
-                                TimePoint forwardedAt) {
+void MonitorPlayer::keyerStream(std::span<const keyer::StreamEvent> events, TimePoint forwardedAt) {
     mirror_.receive(events, forwardedAt + latency_);
     pump();
 }
@@ -69,7 +68,8 @@ void MonitorPlayer::test() {
 }
 
 void MonitorPlayer::setLatency(double milliseconds) {
-    const double ms = std::isnan(milliseconds) ? 0 : std::clamp(milliseconds, 0.0, kLongestLatencyMs);
+    const double ms =
+        std::isnan(milliseconds) ? 0 : std::clamp(milliseconds, 0.0, kLongestLatencyMs);
     latency_ = afterSeconds(ms / 1000);
 }
 

@@ -62,8 +62,8 @@ class MonitorPlayer : public QObject {
     std::string pendingText() const;
     // Whether anything is still to sound.
     bool busy() const;
-    // Whether the window's thread is woken for the monitor at all.
-    bool ticking() const { return timer_.isActive(); }
+    // When the window's thread is next woken for the monitor, in ms; -1 when it is not.
+    int wakesInMs() const { return timer_.isActive() ? timer_.remainingTime() : -1; }
     const SidetoneSource& source() const { return source_; }
     const platform::AudioOutput& audio() const { return *audio_; }
 

@@ -12,7 +12,7 @@ constexpr int kSilentLevel = -10000;
 constexpr double kFullScale = 32767.0;
 constexpr std::int64_t kForever = std::numeric_limits<std::int64_t>::max();
 
-std::int64_t llroundFrames(double frames) {
+std::int64_t roundFrames(double frames) {
     return static_cast<std::int64_t>(std::llround(frames));
 }
 
@@ -88,7 +88,7 @@ void Sidetone::apply(const SidetoneCommand& command) {
                 }
             }
             if (clock_ != nullptr && chainKnown_) {
-                chainEnd_ = std::min(chainEnd_, llroundFrames(clock_->frameAt(m.start)));
+                chainEnd_ = std::min(chainEnd_, roundFrames(clock_->frameAt(m.start)));
             }
             return;
     }
@@ -103,7 +103,7 @@ void Sidetone::endAt(Placed& p, TimePoint at, const FrameClock* clock) {
     }
     std::int64_t end = p.start;
     if (clock != nullptr) {
-        end = llroundFrames(clock->frameAt(at)) + p.shift;
+        end = roundFrames(clock->frameAt(at)) + p.shift;
     }
     const auto earliest = next_ + static_cast<std::int64_t>(std::ceil(halfEdge_));
     if (begun(p)) {
@@ -117,12 +117,17 @@ void Sidetone::offerTone(const ToneLoop* tone) {
 }
 
 // Places the marks that begin within the frames about to be rendered, each on its frame of the
-// timeline, or as soon as it still can. When the sidetone is behind (a late hand-over, a stall),
-// a mark keeps the gap before it that the keyer keyed, so characters are never squeezed; the
-// timeline is caught up where the keyer had rested.
+// timeline, or as soon as it still can. While the keyer was busy, a mark follows the one before
+// it by the gap the keyer keyed, so the stream's position readings, which jitter by a millisecond
+// or so, never shorten or stretch a space; the sequence is pulled toward the timeline by at most
+// kNudgeSeconds a mark, and moved at once only when it is far ahead of it. When the sidetone is
+// behind (a late hand-over, a stall), marks keep the keyer's gaps, so characters are never
+// squeezed; the timeline is caught up where the keyer had rested, keeping a letter gap.
 void Sidetone::place(const FrameClock& clock) {
     const auto to = static_cast<double>(next_ + static_cast<std::int64_t>(kBlock));
     const auto earliest = next_ + static_cast<std::int64_t>(std::ceil(halfEdge_));
+    const auto nudge = roundFrames(kNudgeSeconds * frameRate_);
+    const auto jump = roundFrames(kJumpSeconds * frameRate_);
     bool chainWaits = false;
     for (std::size_t i = 0; i < count_; ++i) {
         Placed& p = marks_[i];
@@ -134,18 +139,29 @@ void Sidetone::place(const FrameClock& clock) {
             chainWaits = chainWaits || p.mark.chained;
             continue;
         }
-        std::int64_t start = std::max(llroundFrames(planned), earliest);
+        const std::int64_t target = roundFrames(planned);
+        std::int64_t start = target;
         if (p.mark.chained && chainKnown_) {
-            start = std::max(start, chainEnd_ + llroundFrames(seconds(p.mark.gapBefore) * frameRate_));
+            const TimePoint keyedGap = p.mark.start - chainPlannedEnd_;
+            const std::int64_t kept =
+                chainEnd_ + roundFrames(seconds(p.mark.gapBefore) * frameRate_);
+            if (p.mark.gapBefore >= keyedGap) {  // the keyer was busy: follow the sequence
+                const std::int64_t off = target - kept;
+                start = off > jump ? target : kept + std::clamp(off, -nudge, nudge);
+            } else {
+                start = std::max(target, kept);
+            }
         }
+        start = std::max(start, earliest);
         p.placed = true;
         p.start = start;
-        p.shift = start - llroundFrames(planned);
+        p.shift = start - target;
         p.end = p.mark.end == kNever
                     ? kForever
-                    : start + llroundFrames(seconds(p.mark.end - p.mark.start) * clock.rate);
+                    : start + roundFrames(seconds(p.mark.end - p.mark.start) * frameRate_);
         if (p.mark.chained) {
             chainEnd_ = p.end;
+            chainPlannedEnd_ = p.mark.end;
             chainKnown_ = true;
             lastLateness_ = p.shift;
         }
@@ -201,8 +217,7 @@ void Sidetone::renderBlock(std::int16_t* out, std::size_t frames, float gain) {
         }
         for (std::int64_t n = lo; n < hi; ++n) {
             const double down = p.end == kForever ? halfEdge_ : static_cast<double>(p.end - n);
-            const float level =
-                p.gain * ramp(static_cast<double>(n - p.start)) * ramp(down);
+            const float level = p.gain * ramp(static_cast<double>(n - p.start)) * ramp(down);
             float& e = envelope[static_cast<std::size_t>(n - from)];
             e = std::max(e, level);
         }

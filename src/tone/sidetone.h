@@ -38,6 +38,10 @@ class Sidetone {
     // level passes half way exactly where the timeline puts the edge.
     static constexpr double kEdgeSeconds = 0.005;
     static constexpr std::size_t kCapacity = 512;  // marks held at once
+    // How far a mark of a busy sequence may move toward the timeline, and how far ahead of it
+    // the sequence must be to move at once.
+    static constexpr double kNudgeSeconds = 0.00025;
+    static constexpr double kJumpSeconds = 0.005;
 
     explicit Sidetone(int frameRate = 48000) { restart(frameRate); }
 
@@ -89,7 +93,8 @@ class Sidetone {
 
     std::array<Placed, kCapacity> marks_{};  // in the order handed over
     std::size_t count_ = 0;
-    std::int64_t chainEnd_ = 0;  // where the last mark of the keyer's sequence ends
+    std::int64_t chainEnd_ = 0;    // where the last mark of the keyer's sequence ends
+    TimePoint chainPlannedEnd_{};  // and where it was to end
     bool chainKnown_ = false;
     float characterGain_ = 0;
     std::int64_t lastLateness_ = 0;

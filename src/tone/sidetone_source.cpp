@@ -2,17 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace tone {
 namespace {
 
-// Above this the estimate of where the stream stands is thrown away, not followed (a stream
-// that stalled, skipped or was suspended).
+// Above this an estimate of where the stream stands starts the timeline afresh (a stream that
+// resumed after a rest, stalled or skipped).
 constexpr double kResetSeconds = 0.030;
-// The device reports what it has consumed only every few milliseconds, so each estimate of the
-// frame playing now lies behind the truth by up to that much, never ahead: the timeline follows
-// the most advanced estimates and gives way only as slowly as two clocks can drift apart.
-constexpr double kDriftPerSecond = 200e-6;
+// How fast the timeline may give way to later estimates: faster than a sound card's clock
+// drifts from the system's.
+constexpr double kDriftPerSecond = 150e-6;
 
 double seconds(TimePoint d) {
     return std::chrono::duration<double>(d).count();
@@ -22,30 +22,58 @@ double seconds(TimePoint d) {
 
 void StreamTimeline::restart(int frameRate) {
     frameRate_ = frameRate;
-    known_ = false;
+    count_ = next_ = 0;
+    farBefore_ = false;
 }
 
+// The device reports what it has consumed only every few milliseconds, so each estimate of the
+// frame playing now lies behind the truth by up to that much, never ahead, except for a rare
+// reading that comes out early. The timeline follows the most advanced estimates: it rises to
+// the second highest of the last few (one odd reading does not move it) and gives way only as
+// slowly as two clocks can drift apart.
 void StreamTimeline::observe(const platform::StreamPosition& position) {
     const double playing = static_cast<double>(position.framesWritten - position.framesQueued);
-    if (!known_) {
-        known_ = true;
+    if (count_ == 0) {
         origin_ = position.now;
         last_ = position.now;
-        offset_ = playing;
-        return;
     }
     const double estimate = playing - seconds(position.now - origin_) * frameRate_;
-    const double drift = kDriftPerSecond * seconds(position.now - last_) * frameRate_;
-    last_ = position.now;
-    if (std::abs(estimate - offset_) > kResetSeconds * frameRate_) {
+    // Far from the timeline twice in a row: the stream moved (one reading alone may be odd).
+    const bool far = count_ > 0 && std::abs(estimate - offset_) > kResetSeconds * frameRate_;
+    if (far && farBefore_) {
+        count_ = next_ = 0;
+        farBefore_ = false;
+        observe(position);
+        return;
+    }
+    farBefore_ = far;
+    if (far) {
+        return;
+    }
+    estimates_[next_++ % estimates_.size()] = estimate;
+    count_ = std::min(count_ + 1, estimates_.size());
+    double first = -std::numeric_limits<double>::infinity();
+    double second = first;
+    for (std::size_t i = 0; i < count_; ++i) {
+        const double e = estimates_[i];
+        if (e > first) {
+            second = first;
+            first = e;
+        } else if (e > second) {
+            second = e;
+        }
+    }
+    if (count_ == 1) {
         offset_ = estimate;
     } else {
-        offset_ = std::max(estimate, offset_ - drift);
+        const double drift = kDriftPerSecond * seconds(position.now - last_) * frameRate_;
+        offset_ = std::max(second, offset_ - drift);
     }
+    last_ = position.now;
 }
 
 std::optional<FrameClock> StreamTimeline::clock() const {
-    if (!known_) {
+    if (count_ == 0 || farBefore_) {  // not known, or in doubt: place nothing new for now
         return std::nullopt;
     }
     return FrameClock{origin_, offset_, frameRate_};
@@ -66,8 +94,8 @@ bool SidetoneSource::post(const SidetoneCommand& command) {
 
 void SidetoneSource::setTone(std::optional<ToneSample> sample, double playbackRate) {
     // No sample is a tone of silence: the keying goes on unheard.
-    auto* tone = new ToneLoop{sample ? std::move(*sample) : ToneSample{}, playbackRate,
-                              ++generation_};
+    auto* tone =
+        new ToneLoop{sample ? std::move(*sample) : ToneSample{}, playbackRate, ++generation_};
     if (ToneLoop* untaken = offered_.exchange(tone, std::memory_order_acq_rel)) {
         delete untaken;  // never seen by the audio thread
     } else if (lastOffered_ != nullptr) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -27,10 +28,13 @@ class StreamTimeline {
 
   private:
     double frameRate_ = 48000;
-    bool known_ = false;
     TimePoint origin_{};
-    TimePoint last_{};   // the last observation
-    double offset_ = 0;  // frame playing at the origin
+    TimePoint last_{};                   // the last observation
+    double offset_ = 0;                  // frame playing at the origin
+    std::array<double, 8> estimates_{};  // the latest estimates of offset_
+    std::size_t count_ = 0;
+    std::size_t next_ = 0;
+    bool farBefore_ = false;  // the last estimate was far from the timeline
 };
 
 class SidetoneSource final : public platform::SampleSource {
