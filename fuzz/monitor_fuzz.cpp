@@ -1,43 +1,62 @@
-// Drives the monitor's queue consumer with any codes, latency and speed: it must never crash,
-// never loop without end, and always finish a run once time moves on.
+// Drives the monitor's keyer and the sidetone with any stream events, arrivals, hand-overs and
+// renders: they must never crash, never hand over a mark that ends before it starts, and always
+// come to rest once time moves on.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <string>
-#include <string_view>
+#include <cstdlib>
+#include <vector>
 
-#include "platform/number_text.h"
-#include "tone/monitor.h"
+#include "tone/keyer_mirror.h"
 #include "tone/sidetone.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view input(reinterpret_cast<const char*>(data), size);
-    // "latency|speed|volume|codes", each field as the operator could type it.
-    const auto cut = [&](std::string_view& rest) {
-        const std::size_t bar = rest.find('|');
-        const std::string_view field = rest.substr(0, bar);
-        rest = bar == std::string_view::npos ? std::string_view() : rest.substr(bar + 1);
-        return field;
-    };
-    std::string_view rest = input;
-    const double latency = numbers::leadingNumber(cut(rest));
-    const double speed = numbers::leadingNumber(cut(rest));
-    const auto volume =
-        static_cast<int>(numbers::roundToInt16(numbers::leadingNumber(cut(rest))).value_or(0));
-
+    using keyer::StreamEvent;
+    using std::chrono::milliseconds;
+    tone::KeyerMirror mirror(28);
+    tone::ToneLoop flat{{std::vector<float>(64, 1.0F), 24000}, 24000, 1};
     tone::Sidetone sidetone(48000);
-    tone::Monitor monitor({[&] { return latency; }, [&] { return speed; }, [&] { return volume; }},
-                          [&](const tone::PlayedCharacter& c) { sidetone.place(c, 0); });
-    monitor.replaceQueue(std::string(rest.substr(0, rest.size() / 2)));
-    std::chrono::nanoseconds now{0};
-    std::int16_t out[64];
-    for (int tick = 0; tick < 2000 && monitor.needsTicks(); ++tick) {
-        now += std::chrono::seconds(1);  // a second a tick: the longest run ends within the loop
-        monitor.tick(now);
-        if (tick == 3) {
-            monitor.appendToQueue(rest.substr(rest.size() / 2));
+    sidetone.offerTone(&flat);
+    const tone::FrameClock clock{tone::TimePoint{}, 0, 48000};
+    std::vector<std::int16_t> out(480);
+    tone::TimePoint now{};
+    const auto hand = [&](tone::TimePoint horizon) {
+        mirror.commitUntil(horizon);
+        for (const tone::SidetoneCommand& c : mirror.takeCommands()) {
+            if (c.kind == tone::SidetoneCommand::Kind::Mark && !(c.mark.end > c.mark.start)) {
+                std::abort();
+            }
+            if (sidetone.canTake()) {
+                sidetone.apply(c);
+            }
         }
-        sidetone.render(out);
+    };
+    // Four bytes a step: what happens, two parameters, and how far time moves (ms).
+    for (std::size_t at = 0; at + 4 <= size; at += 4) {
+        const std::uint8_t what = data[at];
+        const std::uint8_t a = data[at + 1];
+        const std::uint8_t b = data[at + 2];
+        now += milliseconds(data[at + 3] * 4);
+        if (what < 0xC0) {
+            const auto kind = static_cast<StreamEvent::Kind>(what % 16);
+            const StreamEvent e{kind, a, b};
+            mirror.receive(std::span(&e, 1), now + milliseconds(a));
+        } else if (what < 0xE0) {
+            mirror.replaceWith("TEST", now, now + milliseconds(b));
+        } else {
+            hand(now + milliseconds(a * 8));
+            sidetone.render(out, &clock, 1);
+        }
+        mirror.forget(now);
+    }
+    // Everything keyed ends: at most 255 s of key-down or wait per event, and tune is let up.
+    const StreamEvent up{StreamEvent::Kind::Tune, 0};
+    mirror.receive(std::span(&up, 1), now);
+    const tone::TimePoint end = now + std::chrono::hours(2) * (size / 4 + 1);
+    hand(end);
+    mirror.forget(end);
+    if (mirror.busy(end)) {
+        std::abort();
     }
     return 0;
 }

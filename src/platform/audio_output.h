@@ -22,6 +22,8 @@ class AudioOutput {
     // The source has something new to render: the output takes it at once, and a resting
     // stream starts again. Any thread.
     virtual void wake() = 0;
+    // How often the device ran out of sound while playing (it should not).
+    virtual int underruns() const = 0;
 };
 
 }  // namespace platform

@@ -8,29 +8,33 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <vector>
+
+#include "platform/audio_priority.h"
 
 namespace platform {
 namespace {
 
-// Push mode: a small device buffer refilled every few milliseconds keeps the delay short and
-// steady (about 10 ms of sound queued). While the source rests the stream is suspended and
-// nothing wakes the thread until the next wake().
-constexpr double kBufferSeconds = 0.020;
-constexpr int kRefillMs = 5;
 constexpr int kFirstRefillMs = 1;  // after a rest, until the device takes sound again
 constexpr int kBytesPerFrame = 2;  // mono, 16-bit
 
 }  // namespace
 
-// Owns the sink; lives on the output's thread.
+// Owns the sink; lives on the output's thread. While the source rests the stream is suspended
+// and nothing wakes the thread until the next wake().
 class SinkWorker : public QObject {
   public:
-    explicit SinkWorker(std::shared_ptr<std::atomic<bool>> playing) : playing_(std::move(playing)) {
+    explicit SinkWorker(std::shared_ptr<QtAudioOutput::Shared> shared)
+        : shared_(std::move(shared)) {
         timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(kRefillMs);
+        timer_.setInterval(QtAudioOutput::kRefillMs);
         QObject::connect(&timer_, &QTimer::timeout, this, [this] { refill(); });
+    }
+
+    void raisePriority() {
+        const QString granted = raiseToAudioPriority();
+        const std::lock_guard lock(shared_->priorityLock);
+        shared_->priority = granted;
     }
 
     void open(const QAudioDevice& device, SampleSource* source) {
@@ -44,25 +48,34 @@ class SinkWorker : public QObject {
         format.setSampleFormat(QAudioFormat::Int16);
         sink_ = std::make_unique<QAudioSink>(device, format);
         const int rate = format.sampleRate();
-        sink_->setBufferSize(static_cast<qsizetype>(kBufferSeconds * rate) * kBytesPerFrame);
+        sink_->setBufferSize(static_cast<qsizetype>(QtAudioOutput::kBufferSeconds * rate) *
+                             kBytesPerFrame);
         source_ = source;
         source_->startStream(rate);
         written_ = 0;
-        pending_.clear();
+        pendingFrom_ = pendingTo_ = 0;
         io_ = sink_->start();
         if (io_ == nullptr || sink_->error() != QAudio::NoError) {
             close();
             return;
         }
-        QObject::connect(sink_.get(), &QAudioSink::stateChanged, this, [this](QAudio::State) {
-            if (sink_ &&
-                (sink_->error() == QAudio::OpenError || sink_->error() == QAudio::FatalError)) {
+        // Room for a whole buffer, whatever the device granted: nothing grows while playing.
+        samples_.assign(static_cast<std::size_t>(std::max<qsizetype>(sink_->bufferSize(), rate)),
+                        0);
+        QObject::connect(sink_.get(), &QAudioSink::stateChanged, this, [this](QAudio::State s) {
+            if (!sink_) {
+                return;
+            }
+            if (sink_->error() == QAudio::OpenError || sink_->error() == QAudio::FatalError) {
                 close();  // the device went away: silence from here on, once
+            } else if (s == QAudio::IdleState && sink_->error() == QAudio::UnderrunError &&
+                       !resting_) {
+                shared_->underruns.fetch_add(1, std::memory_order_relaxed);
             }
         });
-        playing_->store(true);
+        shared_->playing.store(true);
         resting_ = false;
-        timer_.start();
+        timer_.start(QtAudioOutput::kRefillMs);
         refill();
     }
 
@@ -86,7 +99,7 @@ class SinkWorker : public QObject {
 
     void close() {
         timer_.stop();
-        playing_->store(false);
+        shared_->playing.store(false);
         io_ = nullptr;
         if (sink_) {
             sink_->disconnect(this);
@@ -97,38 +110,44 @@ class SinkWorker : public QObject {
     }
 
   private:
-    void refill() {
-        if (!sink_ || io_ == nullptr) {
-            return;
-        }
-        if (!pending_.empty()) {
-            const qint64 n = io_->write(pending_.data(), static_cast<qint64>(pending_.size()));
-            pending_.erase(pending_.begin(), pending_.begin() + std::max<qint64>(n, 0));
-            if (!pending_.empty()) {
-                return;
+    // Writes what the device did not take last time; true when nothing is left over.
+    bool writePending() {
+        while (pendingFrom_ < pendingTo_) {
+            const qint64 n =
+                io_->write(reinterpret_cast<const char*>(samples_.data() + pendingFrom_),
+                           static_cast<qint64>((pendingTo_ - pendingFrom_) * kBytesPerFrame));
+            if (n <= 0) {
+                return false;
             }
+            pendingFrom_ += static_cast<std::size_t>(n / kBytesPerFrame);
+        }
+        return true;
+    }
+
+    void refill() {
+        if (!sink_ || io_ == nullptr || !writePending()) {
+            return;
         }
         const qsizetype freeBytes = sink_->bytesFree();
-        const qsizetype frames = freeBytes / kBytesPerFrame;
-        if (frames <= 0) {
-            return;
+        const auto frames = std::min<std::size_t>(
+            static_cast<std::size_t>(std::max<qsizetype>(freeBytes, 0)) / kBytesPerFrame,
+            samples_.size());
+        if (frames > 0 && timer_.interval() != QtAudioOutput::kRefillMs) {
+            timer_.setInterval(QtAudioOutput::kRefillMs);
         }
-        if (timer_.interval() != kRefillMs) {
-            timer_.setInterval(kRefillMs);
-        }
+        // Every reading of the position counts, also when the device takes nothing this time.
         StreamPosition position;
         position.now = std::chrono::steady_clock::now().time_since_epoch();
         position.framesWritten = written_;
         position.framesQueued = (sink_->bufferSize() - freeBytes) / kBytesPerFrame;
-        samples_.resize(static_cast<std::size_t>(frames));
-        source_->render(samples_, position);
-        written_ += frames;
-        const auto bytes = static_cast<qint64>(frames * kBytesPerFrame);
-        const qint64 n = io_->write(reinterpret_cast<const char*>(samples_.data()), bytes);
-        if (n < bytes) {
-            const auto* from =
-                reinterpret_cast<const char*>(samples_.data()) + std::max<qint64>(n, 0);
-            pending_.assign(from, reinterpret_cast<const char*>(samples_.data()) + bytes);
+        source_->render(std::span(samples_.data(), frames), position);
+        if (frames == 0) {
+            return;
+        }
+        written_ += static_cast<std::int64_t>(frames);
+        pendingFrom_ = 0;
+        pendingTo_ = frames;
+        if (!writePending()) {
             return;
         }
         if (source_->resting()) {
@@ -141,23 +160,26 @@ class SinkWorker : public QObject {
         }
     }
 
-    std::shared_ptr<std::atomic<bool>> playing_;
+    std::shared_ptr<QtAudioOutput::Shared> shared_;
     QTimer timer_{this};
     std::unique_ptr<QAudioSink> sink_;
     QIODevice* io_ = nullptr;
     SampleSource* source_ = nullptr;
     std::int64_t written_ = 0;
     std::vector<std::int16_t> samples_;
-    std::vector<char> pending_;
+    std::size_t pendingFrom_ = 0;  // frames of samples_ rendered but not yet taken
+    std::size_t pendingTo_ = 0;
     bool resting_ = false;
 };
 
-QtAudioOutput::QtAudioOutput() : playing_(std::make_shared<std::atomic<bool>>(false)) {
-    worker_ = new SinkWorker(playing_);
+QtAudioOutput::QtAudioOutput() : shared_(std::make_shared<Shared>()) {
+    worker_ = new SinkWorker(shared_);
     worker_->moveToThread(&thread_);
     QObject::connect(&thread_, &QThread::finished, worker_, &QObject::deleteLater);
     thread_.setObjectName(QStringLiteral("sidetone"));
-    thread_.start(QThread::TimeCriticalPriority);
+    thread_.start();
+    QMetaObject::invokeMethod(
+        worker_, [w = worker_] { w->raisePriority(); }, Qt::QueuedConnection);
 }
 
 QtAudioOutput::~QtAudioOutput() {
@@ -185,12 +207,21 @@ void QtAudioOutput::play(int position, SampleSource* source) {
 }
 
 bool QtAudioOutput::isPlaying() const {
-    return playing_->load();
+    return shared_->playing.load();
 }
 
 void QtAudioOutput::wake() {
     QMetaObject::invokeMethod(
         worker_, [w = worker_] { w->wake(); }, Qt::QueuedConnection);
+}
+
+int QtAudioOutput::underruns() const {
+    return shared_->underruns.load(std::memory_order_relaxed);
+}
+
+QString QtAudioOutput::priority() const {
+    const std::lock_guard lock(shared_->priorityLock);
+    return shared_->priority;
 }
 
 }  // namespace platform

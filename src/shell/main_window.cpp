@@ -40,9 +40,6 @@ namespace {
 constexpr int kTwipsPerPixel = 15;
 constexpr int kMinSpeed = 5;
 constexpr int kMaxSpeed = 50;
-// Text the monitor queues: two-digit codes only, so the queue's framing never shifts.
-constexpr int kFirstQueuedCode = 0x20;
-constexpr int kLastQueuedCode = 0x63;
 // Panes are cut back when they grow past this many characters...
 constexpr int kPaneLimit = 200;
 // ...to this many, starting at the 100th.
@@ -112,13 +109,15 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this,
             [this] { Command1->setText(connection_->click()); });
 
-    monitor_ =
-        new tone::MonitorPlayer({[this] { return Text6->text(); }, [this] { return Text4->text(); },
-                                 [this] { return VScroll1->value(); }},
-                                this);
+    monitor_ = new tone::MonitorPlayer(this);
+    connect(Text6, &QLineEdit::textChanged, this, &MainWindow::followLatency);
+    connect(VScroll1, &QScrollBar::valueChanged, monitor_, &tone::MonitorPlayer::setVolume);
 
     // Start-up: settings first, then the sound; a failing step leaves the design values.
     LoadStuff();
+    followLatency(Text6->text());
+    monitor_->setVolume(VScroll1->value());
+    monitor_->setSpeed(VScroll2->value());
     connect(VScroll3, &QScrollBar::valueChanged, this,
             [this](int pitch) { monitor_->SetSound(soundDeviceIndex_, pitch); });
     monitor_->SetSound(soundDeviceIndex_, VScroll3->value());
@@ -256,7 +255,7 @@ void MainWindow::buildControls() {
     connect(VScroll2, &QScrollBar::valueChanged, this,
             [this](int speed) { Text4->setText(QString::number(speed)); });
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
-    connect(Command4, &QPushButton::clicked, this, [this] { monitor_->replaceQueue("84698384"); });
+    connect(Command4, &QPushButton::clicked, this, [this] { monitor_->test(); });
     connect(Command3, &QPushButton::clicked, this, [this] {
         Text3->clear();
         focusAtEnd(Text3);
@@ -303,8 +302,13 @@ void MainWindow::setTabOrder() {
     }
 }
 
-const std::string& MainWindow::monitorQueue() const {
-    return monitor_->monitorQueue();
+std::string MainWindow::monitorQueue() const {
+    return monitor_->pendingText();
+}
+
+// The latency is taken when it changes: its leading number, in milliseconds.
+void MainWindow::followLatency(const QString& text) {
+    monitor_->setLatency(numbers::leadingNumber(toBytes(text)));
 }
 
 bool MainWindow::localTyping() const {
@@ -389,6 +393,7 @@ void MainWindow::onSpeedTextChanged(const QString& text) {
 // commands.
 void MainWindow::sendSpeedToKeyer(double speed) {
     if (!parts_.keyerPort.isOpen()) {
+        monitor_->setSpeed(static_cast<int>(std::min(speed, 99.0)));
         return;
     }
     // A value beyond 32 bits is clamped rather than refused.
@@ -404,36 +409,20 @@ void MainWindow::onChunkForwarded(const std::string& chunk, bool typed, bool) {
     }
 }
 
-// What the keyer does with its stream: its speed shows on the speed bar, its text goes to the
-// monitor as two-digit codes, a clear or reset empties the monitor's queue.
-void MainWindow::onKeyerStreamRead(const std::vector<keyer::StreamEvent>& events) {
-    using Kind = keyer::StreamEvent::Kind;
-    std::string codes;
+// What the keyer does with its stream: the monitor keys it the latency later, and its speed
+// shows on the speed bar.
+void MainWindow::onKeyerStreamRead(const std::vector<keyer::StreamEvent>& events,
+                                   std::chrono::nanoseconds forwardedAt) {
+    monitor_->keyerStream(events, forwardedAt);
     for (const keyer::StreamEvent& event : events) {
-        switch (event.kind) {
-            case Kind::Speed:
-                // The speed bar follows the application; our own command came from it.
-                if (event.a >= kMinSpeed && event.a <= kMaxSpeed && !relay_->readingOwnBytes()) {
-                    followingKeyerSpeed_ = true;
-                    VScroll2->setValue(event.a);
-                    followingKeyerSpeed_ = false;
-                }
-                break;
-            case Kind::Text:
-                if (event.a >= kFirstQueuedCode && event.a <= kLastQueuedCode) {
-                    codes += std::to_string(event.a);
-                }
-                break;
-            case Kind::Clear:
-            case Kind::Reset:
-                codes.clear();
-                monitor_->clearQueue();
-                break;
-            default:
-                break;
+        // The speed bar follows the application; our own command came from it.
+        if (event.kind == keyer::StreamEvent::Kind::Speed && event.a >= kMinSpeed &&
+            event.a <= kMaxSpeed && !relay_->readingOwnBytes()) {
+            followingKeyerSpeed_ = true;
+            VScroll2->setValue(event.a);
+            followingKeyerSpeed_ = false;
         }
     }
-    monitor_->appendToQueue(codes);
 }
 
 void MainWindow::onKeyerBytesRelayed(const QByteArray& bytes) {

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,7 +58,8 @@ class MainWindow : public QMainWindow {
 
     static const QString appVersion;
 
-    const std::string& monitorQueue() const;
+    // The text the monitor has still to sound.
+    std::string monitorQueue() const;
     int soundDeviceIndex() const { return soundDeviceIndex_; }
     bool localTyping() const;
 
@@ -75,8 +77,10 @@ class MainWindow : public QMainWindow {
 
     void onSpeedTextChanged(const QString& text);
     void sendSpeedToKeyer(double speed);
+    void followLatency(const QString& text);
     void onChunkForwarded(const std::string& chunk, bool typed, bool keyerOpen);
-    void onKeyerStreamRead(const std::vector<keyer::StreamEvent>& events);
+    void onKeyerStreamRead(const std::vector<keyer::StreamEvent>& events,
+                           std::chrono::nanoseconds forwardedAt);
     void onKeyerBytesRelayed(const QByteArray& bytes);
     bool onTypingPaneKey(QKeyEvent* key);
     void toggleTrafficPanes();

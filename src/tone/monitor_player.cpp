@@ -4,22 +4,26 @@
 #include <QDir>
 #include <QFile>
 
-#include "platform/number_text.h"
+#include <algorithm>
+#include <cmath>
+
 #include "platform/qt_audio_output.h"
 #include "tone/wave_file.h"
 
 namespace tone {
 namespace {
 
-constexpr int kTickMs = 1;
-// How long before a character is over the next one goes to the audio thread: a tick this late
-// still keeps the run seamless.
-constexpr std::chrono::milliseconds kHandOverAhead{50};
 constexpr int kPlaybackRatePerPitch = 4;
 constexpr qint64 kLargestToneFile = 16 * 1024 * 1024;
+constexpr double kDelayBeforeKnown = 0.1;  // the output's delay until it has said
+constexpr int kRetryFullMs = 5;            // the hand-over was full: try again this soon
 
-double readNumber(const QString& text) {
-    return numbers::leadingNumber(text.toStdString());
+TimePoint now() {
+    return Clock::now().time_since_epoch();
+}
+
+TimePoint afterSeconds(double s) {
+    return TimePoint(std::llround(s * 1e9));
 }
 
 std::optional<ToneSample> loadToneFile() {
@@ -40,73 +44,88 @@ std::optional<ToneSample> loadToneFile() {
 
 }  // namespace
 
-MonitorPlayer::MonitorPlayer(MonitorControls controls, QObject* parent,
-                             std::unique_ptr<platform::AudioOutput> audio)
+MonitorPlayer::MonitorPlayer(QObject* parent, std::unique_ptr<platform::AudioOutput> audio)
     : QObject(parent),
-      controls_(std::move(controls)),
-      audio_(audio ? std::move(audio) : std::make_unique<platform::QtAudioOutput>()),
-      monitor_(
-          {[this] { return readNumber(controls_.latencyText()); },
-           [this] { return readNumber(controls_.speedText()); },
-           [this] { return controls_.volume(); }},
-          [this](const PlayedCharacter& c) {
-              source_.post(c);
-              audio_->wake();
-          },
-          [this](std::uint64_t run, double offset) {
-              source_.withdraw(run, offset);
-              audio_->wake();
-          },
-          kHandOverAhead) {
+      audio_(audio ? std::move(audio) : std::make_unique<platform::QtAudioOutput>()) {
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setSingleShot(true);
-    connect(&timer_, &QTimer::timeout, this, &MonitorPlayer::onTick);
+    connect(&timer_, &QTimer::timeout, this, &MonitorPlayer::pump);
 }
 
 MonitorPlayer::~MonitorPlayer() {
     audio_.reset();  // the audio thread stops before the source it reads goes
 }
 
-void MonitorPlayer::replaceQueue(std::string codes) {
-    monitor_.replaceQueue(std::move(codes));
-    wake();
+void MonitorPlayer::keyerStream(std::span<const keyer::StreamEvent> events, TimePoint forwardedAt) {
+    mirror_.receive(events, forwardedAt + latency_);
+    pump();
 }
 
-void MonitorPlayer::appendToQueue(std::string_view codes) {
-    monitor_.appendToQueue(codes);
-    wake();
+void MonitorPlayer::test() {
+    const TimePoint t = now();
+    mirror_.replaceWith("TEST", t, t + latency_);
+    pump();
 }
 
-void MonitorPlayer::clearQueue() {
-    monitor_.clearQueue();
-    wake();  // a character already handed over ahead is withdrawn at once
+void MonitorPlayer::setLatency(double milliseconds) {
+    const double ms =
+        std::isnan(milliseconds) ? 0 : std::clamp(milliseconds, 0.0, kLongestLatencyMs);
+    latency_ = afterSeconds(ms / 1000);
 }
 
-void MonitorPlayer::wake() {
-    schedule();
+void MonitorPlayer::setVolume(int hundredthsOfDb) {
+    source_.setVolume(hundredthsOfDb);
 }
 
-void MonitorPlayer::onTick() {
-    monitor_.tick(Clock::now().time_since_epoch());
-    schedule();
+void MonitorPlayer::setSpeed(int wpm) {
+    const keyer::StreamEvent speed{keyer::StreamEvent::Kind::Speed,
+                                   static_cast<std::uint8_t>(std::clamp(wpm, 5, 99))};
+    mirror_.receive(std::span(&speed, 1), now());
+    pump();
 }
 
-// Ticks every millisecond while the latency is counted; during a run only when the monitor
-// has something to do, so a playing monitor wakes a few times per character, not 1000 a second.
-void MonitorPlayer::schedule() {
-    if (!monitor_.needsTicks()) {
+// Characters are handed over once they are due within the output's delay and a margin, or
+// within the latency when that is longer: nothing the keyer can still receive changes what
+// starts within the latency, so handing it over early costs no fidelity and rides out a busy
+// window thread.
+TimePoint MonitorPlayer::handOverAhead() const {
+    double delay = source_.outputDelay();
+    if (!(delay >= 0)) {
+        delay = kDelayBeforeKnown;
+    }
+    const double latency = std::chrono::duration<double>(latency_).count();
+    return afterSeconds(std::clamp(latency, delay + kHandOverMargin, kHandOverMost));
+}
+
+void MonitorPlayer::pump() {
+    const TimePoint t = now();
+    const TimePoint ahead = handOverAhead();
+    mirror_.commitUntil(t + ahead);
+    for (SidetoneCommand& c : mirror_.takeCommands()) {
+        unsent_.push_back(c);
+    }
+    bool posted = false;
+    while (!unsent_.empty() && source_.post(unsent_.front())) {
+        unsent_.pop_front();
+        posted = true;
+    }
+    if (posted) {
+        audio_->wake();
+    }
+    mirror_.forget(t);
+
+    if (!unsent_.empty()) {
+        timer_.start(kRetryFullMs);
+        return;
+    }
+    const std::optional<TimePoint> next = mirror_.nextStart();
+    if (!next) {
         timer_.stop();
         return;
     }
-    int ms = kTickMs;
-    if (const std::optional<TimePoint> due = monitor_.nextTickDue()) {
-        const auto wait = *due - Clock::now().time_since_epoch();
-        ms = static_cast<int>(
-            std::max<std::int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
-    }
-    if (!timer_.isActive() || ms < timer_.remainingTime()) {
-        timer_.start(ms);
-    }
+    const TimePoint wait = *next - ahead - t;
+    timer_.start(static_cast<int>(std::clamp<std::int64_t>(
+        std::chrono::ceil<std::chrono::milliseconds>(wait).count(), 0, 24 * 3600 * 1000)));
 }
 
 void MonitorPlayer::SetSound(int soundDeviceIndex, int pitch) {
@@ -119,6 +138,14 @@ void MonitorPlayer::SetSound(int soundDeviceIndex, int pitch) {
 
 QStringList MonitorPlayer::deviceDescriptions() const {
     return audio_->deviceDescriptions();
+}
+
+std::string MonitorPlayer::pendingText() const {
+    return mirror_.pendingText(now());
+}
+
+bool MonitorPlayer::busy() const {
+    return mirror_.busy(now());
 }
 
 QStringList MonitorPlayer::toneFileCandidates() {

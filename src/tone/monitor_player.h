@@ -5,70 +5,82 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <functional>
+#include <deque>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
-#include <string_view>
 
+#include "keyer/stream_event.h"
 #include "platform/audio_output.h"
-#include "tone/monitor.h"
+#include "tone/keyer_mirror.h"
 #include "tone/sidetone_source.h"
 
 namespace tone {
 
-// What the monitor reads from the main window's controls, afresh whenever it needs them.
-struct MonitorControls {
-    std::function<QString()> latencyText;  // Text6: latency in timer ticks (ms)
-    std::function<QString()> speedText;    // Text4: words per minute
-    std::function<int()> volume;           // VScroll1: hundredths of a dB, 0 .. -3000
-};
+using Clock = std::chrono::steady_clock;
 
-// The monitor: plays monitorQueue as Morse on the sidetone after the latency. A 1 ms timer
-// counts the latency; during a run the timer fires only when a character is to be handed over
-// or is over, and it rests while the queue is empty. The sound is rendered on the audio
-// output's own thread, so neither the window nor the relay ever waits.
+// The monitor: keys what the keyer receives, as the keyer keys it, the operator's latency later,
+// on the sidetone. The keying is planned as soon as the bytes go to the keyer and handed to the
+// audio thread ahead of time; a timer wakes the window's thread only when the next character is
+// to be handed over, and rests while nothing waits. Neither the window nor the relay ever waits.
 class MonitorPlayer : public QObject {
     Q_OBJECT
 
   public:
+    // How far ahead of the output's own delay characters are handed over at the least: a window
+    // thread that is this late still keeps the sidetone on time.
+    static constexpr double kHandOverMargin = 0.1;
+    // And at the most, with a long latency.
+    static constexpr double kHandOverMost = 2.0;
+    // The longest latency taken (an hour); longer ones, and ones that are not numbers, are held.
+    static constexpr double kLongestLatencyMs = 3600e3;
+
     // `audio` is the sound output; the system's (Qt Multimedia) when none is given.
-    explicit MonitorPlayer(MonitorControls controls, QObject* parent = nullptr,
+    explicit MonitorPlayer(QObject* parent = nullptr,
                            std::unique_ptr<platform::AudioOutput> audio = nullptr);
     ~MonitorPlayer() override;
 
-    const std::string& monitorQueue() const { return monitor_.monitorQueue(); }
-    void replaceQueue(std::string codes);
-    void appendToQueue(std::string_view codes);
-    void clearQueue();
+    // The keyer received `events` at `forwardedAt` (monotonic): they sound the latency later.
+    void keyerStream(std::span<const keyer::StreamEvent> events, TimePoint forwardedAt);
+    // Test: what is queued is replaced by TEST, which sounds the latency after now.
+    void test();
+    // The operator's controls, taken when they change.
+    void setLatency(double milliseconds);
+    void setVolume(int hundredthsOfDb);
+    // The speed to key at while the keyer's own stream does not say (its port closed).
+    void setSpeed(int wpm);
 
     // Rebuilds the sound: reads the tone file again and loops it at 4 x `pitch` samples per
     // second from the next silent moment; moves to device `soundDeviceIndex` (list position)
-    // when that is another device or the current one stopped.
+    // when that is another device or the current one stopped. The keying goes on where it was.
     void SetSound(int soundDeviceIndex, int pitch);
     // The output devices' descriptions, enumerated afresh, in list order.
     QStringList deviceDescriptions() const;
 
-    const Monitor& monitor() const { return monitor_; }
-    bool ticking() const { return timer_.isActive(); }
-    // From the request of the last run to its first sound in the device, in seconds, as the
-    // sound stream reports its position; NaN before the first run.
-    double lastRunLatency() const { return source_.lastRunLatency(); }
+    // The text characters that have not started sounding yet.
+    std::string pendingText() const;
+    // Whether anything is still to sound.
+    bool busy() const;
+    // When the window's thread is next woken for the monitor, in ms; -1 when it is not.
+    int wakesInMs() const { return timer_.isActive() ? timer_.remainingTime() : -1; }
+    const SidetoneSource& source() const { return source_; }
+    const platform::AudioOutput& audio() const { return *audio_; }
 
     // Where the tone file is looked for: the working directory, then beside the program,
     // then in the program's installed data folder.
     static QStringList toneFileCandidates();
 
   private:
-    void onTick();
-    void wake();
-    void schedule();
+    void pump();
+    TimePoint handOverAhead() const;
 
-    MonitorControls controls_;
     std::unique_ptr<platform::AudioOutput> audio_;
     SidetoneSource source_;
-    Monitor monitor_;
+    KeyerMirror mirror_;
+    std::deque<SidetoneCommand> unsent_;  // waiting for room in the hand-over
     QTimer timer_;
+    TimePoint latency_{};
     std::optional<int> device_;
 };
 

@@ -1,42 +1,41 @@
 #include "tone/morse.h"
 
 #include <array>
-
-#include "platform/number_text.h"
+#include <utility>
 
 namespace tone {
 namespace {
 
-struct Row {
-    int code;
-    std::string_view pattern;
-};
+using Row = std::pair<char, std::string_view>;
 
-// International Morse code for the characters a keyer sends.
-constexpr std::array<Row, 43> kTable{{
-    {65, ".-"},     {66, "-..."},   {67, "-.-."},   {68, "-.."},    {69, "."},     {70, "..-."},
-    {71, "--."},    {72, "...."},   {73, ".."},     {74, ".---"},   {75, "-.-"},   {76, ".-.."},
-    {77, "--"},     {78, "-."},     {79, "---"},    {80, ".--."},   {81, "--.-"},  {82, ".-."},
-    {83, "..."},    {84, "-"},      {85, "..-"},    {86, "...-"},   {87, ".--"},   {88, "-..-"},
-    {89, "-.--"},   {90, "--.."},   {32, " "},      {48, "-----"},  {49, ".----"}, {50, "..---"},
-    {51, "...--"},  {52, "....-"},  {53, "....."},  {54, "-...."},  {55, "--..."}, {56, "---.."},
-    {57, "----."},  {63, "..--.."}, {46, ".-.-.-"}, {44, "--..--"}, {47, "-..-."}, {45, "-....-"},
-    {34, ".-..-."},  // quotation mark
+// Letters, figures and punctuation of international Morse, then the keyer's own signs.
+// clang-format off
+constexpr std::array<Row, 56> kTable{{
+    {'A', ".-"},      {'B', "-..."},   {'C', "-.-."},   {'D', "-.."},    {'E', "."},
+    {'F', "..-."},    {'G', "--."},    {'H', "...."},   {'I', ".."},     {'J', ".---"},
+    {'K', "-.-"},     {'L', ".-.."},   {'M', "--"},     {'N', "-."},     {'O', "---"},
+    {'P', ".--."},    {'Q', "--.-"},   {'R', ".-."},    {'S', "..."},    {'T', "-"},
+    {'U', "..-"},     {'V', "...-"},   {'W', ".--"},    {'X', "-..-"},   {'Y', "-.--"},
+    {'Z', "--.."},    {'1', ".----"},  {'2', "..---"},  {'3', "...--"},  {'4', "....-"},
+    {'5', "....."},   {'6', "-...."},  {'7', "--..."},  {'8', "---.."},  {'9', "----."},
+    {'0', "-----"},   {'.', ".-.-.-"}, {',', "--..--"}, {':', "---..."}, {'?', "..--.."},
+    {'\'', ".----."}, {'-', "-....-"}, {'/', "-..-."},  {'(', "-.--."},  {')', "-.--.-"},
+    {'"', ".-..-."},  {'=', "-...-"},  {'+', ".-.-."},  {'@', ".--.-."},
+    // Prosigns on punctuation keys (AR, SK, SN, AS) and three more signs a WinKeyer keys.
+    {'<', ".-.-."},   {'>', "...-.-"}, {'!', "...-."},  {'&', ".-..."},  {';', "-.-.-."},
+    {'$', "...-..-"}, {'_', "..--.-"},
 }};
+// clang-format on
 
 }  // namespace
 
-std::string_view patternForCode(double code) {
-    for (const Row& row : kTable) {
-        if (code == row.code) {
-            return row.pattern;
+std::optional<std::string_view> patternFor(unsigned char character) {
+    for (const auto& [key, pattern] : kTable) {
+        if (static_cast<unsigned char>(key) == character) {
+            return pattern;
         }
     }
-    return {};
-}
-
-std::string_view sendwave(std::string_view codeText) {
-    return patternForCode(numbers::leadingNumber(codeText));
+    return std::nullopt;
 }
 
 }  // namespace tone

@@ -1,16 +1,15 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
 
-// The character table of the monitor: which dits and dahs a character code sounds as.
+// The keyer's character table: which dits and dahs a text character keys as.
 namespace tone {
 
-// The pattern of a character code: "." dit, "-" dah, " " word space; empty for a code the
-// table lacks (lower case, unlisted punctuation, control codes).
-std::string_view patternForCode(double code);
-
-// The pattern for a code taken from the monitor queue as decimal text ("84" is T), the text
-// compared with the table's codes as a number.
-std::string_view sendwave(std::string_view codeText);
+// The pattern of a character ("." dit, "-" dah): letters, digits and punctuation in
+// international Morse, and the keys a WinKeyer gives to prosigns (< AR, > SK, ! SN, & AS) and a
+// few more signs. nullopt for a character the keyer ignores (lower case, control codes and
+// anything else outside the table). The blank and "|" are spacing, not signs: nullopt too.
+std::optional<std::string_view> patternFor(unsigned char character);
 
 }  // namespace tone

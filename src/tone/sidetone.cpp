@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace tone {
@@ -9,6 +10,15 @@ namespace {
 
 constexpr int kSilentLevel = -10000;
 constexpr double kFullScale = 32767.0;
+constexpr std::int64_t kForever = std::numeric_limits<std::int64_t>::max();
+
+std::int64_t roundFrames(double frames) {
+    return static_cast<std::int64_t>(std::llround(frames));
+}
+
+double seconds(TimePoint d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 }  // namespace
 
@@ -19,82 +29,154 @@ double volumeGain(int hundredthsOfDb) {
     return std::pow(10.0, std::min(hundredthsOfDb, 0) / 2000.0);
 }
 
+double FrameClock::frameAt(TimePoint t) const {
+    return originFrame + seconds(t - origin) * rate;
+}
+
 void Sidetone::restart(int frameRate) {
+    for (std::size_t i = count_; i > 0; --i) {
+        if (begun(marks_[i - 1])) {
+            remove(i - 1);
+        } else {
+            marks_[i - 1].placed = false;
+        }
+    }
     frameRate_ = frameRate > 0 ? frameRate : 48000;
     halfEdge_ = kEdgeSeconds * frameRate_ / 2;
     next_ = 0;
-    firstMark_ = 0;
-    markCount_ = 0;
-    inRun_ = false;
-    keyingEnd_ = 0;
+    chainKnown_ = false;
+}
+
+bool Sidetone::begun(const Placed& p) const {
+    return p.placed && static_cast<double>(p.start) - halfEdge_ < static_cast<double>(next_);
+}
+
+void Sidetone::remove(std::size_t index) {
+    std::move(marks_.begin() + static_cast<std::ptrdiff_t>(index + 1),
+              marks_.begin() + static_cast<std::ptrdiff_t>(count_),
+              marks_.begin() + static_cast<std::ptrdiff_t>(index));
+    --count_;
+}
+
+void Sidetone::apply(const SidetoneCommand& command) {
+    const KeyMark& m = command.mark;
+    switch (command.kind) {
+        case SidetoneCommand::Kind::Mark:
+            if (count_ < kCapacity && m.end > m.start) {
+                marks_[count_++] = Placed{m};
+            }
+            return;
+        case SidetoneCommand::Kind::EndMark:
+            for (std::size_t i = 0; i < count_; ++i) {
+                if (marks_[i].mark.id == m.id) {
+                    endAt(marks_[i], m.end, clock_);
+                    if (!marks_[i].placed ? marks_[i].mark.end <= marks_[i].mark.start
+                                          : marks_[i].end <= marks_[i].start) {
+                        remove(i);
+                    }
+                    return;
+                }
+            }
+            return;
+        case SidetoneCommand::Kind::CutFrom:
+            for (std::size_t i = count_; i > 0; --i) {
+                Placed& p = marks_[i - 1];
+                if (p.mark.start >= m.start && !begun(p)) {
+                    remove(i - 1);
+                } else if (p.mark.end > m.start) {
+                    endAt(p, std::max(p.mark.start, m.start), clock_);
+                }
+            }
+            if (clock_ != nullptr && chainKnown_) {
+                chainEnd_ = std::min(chainEnd_, roundFrames(clock_->frameAt(m.start)));
+            }
+            return;
+    }
+}
+
+// Ends a mark at `at` on the timeline (as late as the mark itself was placed), or as soon as a
+// clean edge still can when that has passed.
+void Sidetone::endAt(Placed& p, TimePoint at, const FrameClock* clock) {
+    p.mark.end = std::min(p.mark.end, at);
+    if (!p.placed) {
+        return;
+    }
+    std::int64_t end = p.start;
+    if (clock != nullptr) {
+        end = roundFrames(clock->frameAt(at)) + p.shift;
+    }
+    const auto earliest = next_ + static_cast<std::int64_t>(std::ceil(halfEdge_));
+    if (begun(p)) {
+        end = std::max(end, earliest);
+    }
+    p.end = std::min(p.end, std::max(end, p.start));
 }
 
 void Sidetone::offerTone(const ToneLoop* tone) {
     waiting_ = tone;
-    toneWaiting_ = true;
 }
 
-const ToneLoop* Sidetone::takeRetired() {
-    const ToneLoop* tone = retired_;
-    retired_ = nullptr;
-    return tone;
-}
-
-void Sidetone::place(const PlayedCharacter& character, std::int64_t requestedRunStart) {
-    // The leading half of an edge must still lie ahead.
+// Places the marks that begin within the frames about to be rendered, each on its frame of the
+// timeline, or as soon as it still can. While the keyer was busy, a mark follows the one before
+// it by the gap the keyer keyed, so the stream's position readings, which jitter by a millisecond
+// or so, never shorten or stretch a space; the sequence is pulled toward the timeline by at most
+// kNudgeSeconds a mark, and moved at once only when it is far ahead of it. When the sidetone is
+// behind (a late hand-over, a stall), marks keep the keyer's gaps, so characters are never
+// squeezed; the timeline is caught up where the keyer had rested, keeping a letter gap.
+void Sidetone::place(const FrameClock& clock) {
+    const auto to = static_cast<double>(next_ + static_cast<std::int64_t>(kBlock));
     const auto earliest = next_ + static_cast<std::int64_t>(std::ceil(halfEdge_));
-    if (!inRun_ || character.run != run_) {
-        inRun_ = true;
-        run_ = character.run;
-        runAnchor_ = std::max(requestedRunStart, earliest);
-    }
-    const double rate = frameRate_;
-    const auto frameOf = [&](double seconds) {
-        return runAnchor_ + std::llround((character.offset + seconds) * rate);
-    };
-    keyingEnd_ = std::max<std::int64_t>(keyingEnd_, frameOf(character.schedule.duration));
-    const auto gain = static_cast<float>(volumeGain(character.volume));
-    for (std::size_t i = 0; i < character.schedule.markCount; ++i) {
-        const Mark& m = character.schedule.marks[i];
-        if (markCount_ == kMarkCapacity) {
-            return;
-        }
-        const std::int64_t start = std::max<std::int64_t>(frameOf(m.start), earliest);
-        const std::int64_t end = frameOf(m.start + m.length);
-        if (end <= start) {
+    const auto nudge = roundFrames(kNudgeSeconds * frameRate_);
+    const auto jump = roundFrames(kJumpSeconds * frameRate_);
+    bool chainWaits = false;
+    for (std::size_t i = 0; i < count_; ++i) {
+        Placed& p = marks_[i];
+        if (p.placed || (p.mark.chained && chainWaits)) {
             continue;
         }
-        marks_[(firstMark_ + markCount_) % kMarkCapacity] = {start, end, gain};
-        ++markCount_;
-        keyingEnd_ = std::max(keyingEnd_, end + static_cast<std::int64_t>(std::ceil(halfEdge_)));
-    }
-}
-
-void Sidetone::withdraw(std::uint64_t run, double offset) {
-    if (!inRun_ || run != run_) {
-        return;
-    }
-    const std::int64_t from = runAnchor_ + std::llround(offset * frameRate_);
-    while (markCount_ > 0) {
-        const PlacedMark& last = marks_[(firstMark_ + markCount_ - 1) % kMarkCapacity];
-        if (last.start < from || last.start - halfEdge_ < next_) {
-            break;
+        const double planned = clock.frameAt(p.mark.start);
+        if (planned - halfEdge_ >= to) {
+            chainWaits = chainWaits || p.mark.chained;
+            continue;
         }
-        --markCount_;
+        const std::int64_t target = roundFrames(planned);
+        std::int64_t start = target;
+        if (p.mark.chained && chainKnown_) {
+            const TimePoint keyedGap = p.mark.start - chainPlannedEnd_;
+            const std::int64_t kept =
+                chainEnd_ + roundFrames(seconds(p.mark.gapBefore) * frameRate_);
+            if (p.mark.gapBefore >= keyedGap) {  // the keyer was busy: follow the sequence
+                const std::int64_t off = target - kept;
+                start = off > jump ? target : kept + std::clamp(off, -nudge, nudge);
+            } else {
+                start = std::max(target, kept);
+            }
+        }
+        start = std::max(start, earliest);
+        p.placed = true;
+        p.start = start;
+        p.shift = start - target;
+        p.end = p.mark.end == kNever
+                    ? kForever
+                    : start + roundFrames(seconds(p.mark.end - p.mark.start) * frameRate_);
+        if (p.mark.chained) {
+            chainEnd_ = p.end;
+            chainPlannedEnd_ = p.mark.end;
+            chainKnown_ = true;
+            lastLateness_ = p.shift;
+        }
     }
-    std::int64_t end = from;
-    if (markCount_ > 0) {
-        const PlacedMark& last = marks_[(firstMark_ + markCount_ - 1) % kMarkCapacity];
-        end = std::max(end, last.end + static_cast<std::int64_t>(std::ceil(halfEdge_)));
-    }
-    keyingEnd_ = std::min(keyingEnd_, end);
 }
 
-void Sidetone::render(std::span<std::int16_t> out) {
+void Sidetone::render(std::span<std::int16_t> out, const FrameClock* clock, float gain) {
+    clock_ = clock;
     std::size_t done = 0;
     while (done < out.size()) {
         const std::size_t frames = std::min(kBlock, out.size() - done);
-        renderBlock(out.data() + done, frames);
+        if (clock != nullptr) {
+            place(*clock);
+        }
+        renderBlock(out.data() + done, frames, gain);
         done += frames;
     }
 }
@@ -110,63 +192,71 @@ float Sidetone::ramp(double x) const {
                               0.5 * std::cos(std::numbers::pi * (x + halfEdge_) / (2 * halfEdge_)));
 }
 
-bool Sidetone::keyedWithin(std::int64_t from, std::int64_t to) const {
-    for (std::size_t i = 0; i < markCount_; ++i) {
-        const PlacedMark& m = marks_[(firstMark_ + i) % kMarkCapacity];
-        if (m.start - halfEdge_ < to && m.end + halfEdge_ > from) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void Sidetone::renderBlock(std::int16_t* out, std::size_t frames) {
+void Sidetone::renderBlock(std::int16_t* out, std::size_t frames, float gain) {
     const std::int64_t from = next_;
     const std::int64_t to = next_ + static_cast<std::int64_t>(frames);
-    if (toneWaiting_ && !keyedWithin(from, to)) {
-        retired_ = tone_;
-        tone_ = waiting_;
-        waiting_ = nullptr;
-        toneWaiting_ = false;
-        phase_ = 0;  // a new tone starts from the beginning of its loop
-    }
 
     std::array<float, kBlock> envelope{};
-    for (std::size_t i = 0; i < markCount_; ++i) {
-        const PlacedMark& m = marks_[(firstMark_ + i) % kMarkCapacity];
-        const auto lo = std::max(from, static_cast<std::int64_t>(std::ceil(m.start - halfEdge_)));
-        const auto hi = std::min(to, static_cast<std::int64_t>(std::ceil(m.end + halfEdge_)));
+    for (std::size_t i = 0; i < count_; ++i) {
+        Placed& p = marks_[i];
+        if (!p.placed) {
+            continue;
+        }
+        const auto lo = std::max(from, static_cast<std::int64_t>(std::ceil(p.start - halfEdge_)));
+        const auto hi = p.end == kForever
+                            ? to
+                            : std::min(to, static_cast<std::int64_t>(std::ceil(p.end + halfEdge_)));
+        if (lo >= hi) {
+            continue;
+        }
+        if (p.gain < 0) {
+            if (p.mark.startsCharacter) {
+                characterGain_ = gain;
+            }
+            p.gain = characterGain_;
+        }
         for (std::int64_t n = lo; n < hi; ++n) {
-            const float level = m.gain * ramp(static_cast<double>(n - m.start)) *
-                                ramp(static_cast<double>(m.end - n));
+            const double down = p.end == kForever ? halfEdge_ : static_cast<double>(p.end - n);
+            const float level = p.gain * ramp(static_cast<double>(n - p.start)) * ramp(down);
             float& e = envelope[static_cast<std::size_t>(n - from)];
             e = std::max(e, level);
         }
     }
-    while (markCount_ > 0 && marks_[firstMark_].end + halfEdge_ <= to) {
-        firstMark_ = (firstMark_ + 1) % kMarkCapacity;
-        --markCount_;
+    for (std::size_t i = count_; i > 0; --i) {
+        const Placed& p = marks_[i - 1];
+        if (p.placed && p.end != kForever && static_cast<double>(p.end) + halfEdge_ <= to) {
+            remove(i - 1);
+        }
     }
 
-    const std::vector<float>* samples = tone_ != nullptr ? &tone_->sample.samples : nullptr;
-    const double step = tone_ != nullptr ? tone_->playbackRate / frameRate_ : 0;
-    if (samples == nullptr || samples->size() < 2 || !(step > 0 && step < 1e6)) {
-        std::fill(out, out + frames, std::int16_t{0});
-        next_ = to;
-        return;
-    }
-    const double length = static_cast<double>(samples->size());
+    const ToneLoop* tone = tone_;
     for (std::size_t k = 0; k < frames; ++k) {
-        const auto i = static_cast<std::size_t>(phase_);
-        const double frac = phase_ - static_cast<double>(i);
-        const float a = (*samples)[i];
-        const float b = (*samples)[i + 1 < samples->size() ? i + 1 : 0];
-        const double value = (a + frac * (b - a)) * envelope[k];
-        out[k] = static_cast<std::int16_t>(
-            std::lround(std::clamp(value * kFullScale, -kFullScale, kFullScale)));
+        if (waiting_ != nullptr && envelope[k] == 0) {
+            tone = tone_ = waiting_;  // a new pitch starts at a silent frame, from its loop's start
+            waiting_ = nullptr;
+            phase_ = 0;
+        }
+        const std::size_t length = tone != nullptr ? tone->sample.samples.size() : 0;
+        const double step = tone != nullptr ? tone->playbackRate / frameRate_ : 0;
+        if (length < 2 || !(step > 0 && step < 1e6)) {
+            out[k] = 0;
+            continue;
+        }
+        if (envelope[k] == 0) {
+            out[k] = 0;
+        } else {
+            const std::vector<float>& samples = tone->sample.samples;
+            const auto i = static_cast<std::size_t>(phase_);
+            const double frac = phase_ - static_cast<double>(i);
+            const float a = samples[i];
+            const float b = samples[i + 1 < length ? i + 1 : 0];
+            const double value = (a + frac * (b - a)) * envelope[k];
+            out[k] = static_cast<std::int16_t>(
+                std::lround(std::clamp(value * kFullScale, -kFullScale, kFullScale)));
+        }
         phase_ += step;
-        if (phase_ >= length) {
-            phase_ = std::fmod(phase_, length);
+        if (phase_ >= static_cast<double>(length)) {
+            phase_ = std::fmod(phase_, static_cast<double>(length));
         }
     }
     next_ = to;

@@ -5,90 +5,103 @@
 #include <cstdint>
 #include <span>
 
-#include "tone/monitor.h"
+#include "tone/keyer_mirror.h"
 #include "tone/wave_file.h"
 
-// The sidetone: the tone sample looped at the chosen pitch, keyed by the characters of the
-// monitor placed on the sample timeline. Runs on the audio thread: no locks, no allocation.
+// The sidetone: the tone sample looped at the chosen pitch, keyed by the monitor's marks, each
+// key edge on the frame where the monitor's timeline puts it. Runs on the audio thread: no
+// locks, no allocation.
 namespace tone {
 
 // The tone as the operator set it: the sample and the rate it is played at (4 x pitch).
 struct ToneLoop {
     ToneSample sample;
     double playbackRate = 0;
+    std::uint64_t generation = 0;  // newer tones have higher numbers
 };
 
 // The key-down gain for a level in hundredths of a dB: 10^(v/2000); -10000 and below is silence.
 double volumeGain(int hundredthsOfDb);
 
+// Where the monotonic clock stands on a stream: the frame the device plays at `origin`, and
+// how many frames a second pass.
+struct FrameClock {
+    TimePoint origin{};
+    double originFrame = 0;
+    double rate = 48000;
+    double frameAt(TimePoint t) const;
+};
+
 class Sidetone {
   public:
     // Every key edge is a raised-cosine ramp this long, centred on the edge's own frame, so the
-    // level passes half way exactly where the schedule puts the edge.
+    // level passes half way exactly where the timeline puts the edge.
     static constexpr double kEdgeSeconds = 0.005;
+    static constexpr std::size_t kCapacity = 512;  // marks held at once
+    // How far a mark of a busy sequence may move toward the timeline, and how far ahead of it
+    // the sequence must be to move at once.
+    static constexpr double kNudgeSeconds = 0.00025;
+    static constexpr double kJumpSeconds = 0.005;
 
     explicit Sidetone(int frameRate = 48000) { restart(frameRate); }
 
-    // A new stream: frame 0 comes next; nothing is keyed. The tone stays.
+    // A new stream: frame 0 comes next. Marks that have begun are dropped (a device change may
+    // cut what sounds); the others are placed again on the new stream.
     void restart(int frameRate);
     int frameRate() const { return frameRate_; }
     std::int64_t nextFrame() const { return next_; }
 
-    // The tone to loop from the next moment the key is up (nullptr: silence). Offer one only
-    // when none waits.
+    // Whether a command can be taken now (a mark needs room).
+    bool canTake() const { return count_ < kCapacity; }
+    void apply(const SidetoneCommand& command);
+    // Whether nothing is keyed or waiting to be.
+    bool idle() const { return count_ == 0; }
+    // How far behind the timeline the last mark placed is, in frames (0 when on time).
+    std::int64_t lastLateness() const { return lastLateness_; }
+
+    // The tone to loop from the next silent frame on; a newer one replaces one still waiting.
     void offerTone(const ToneLoop* tone);
-    bool toneWaiting() const { return toneWaiting_; }
     const ToneLoop* currentTone() const { return tone_; }
     const ToneLoop* waitingTone() const { return waiting_; }
-    // The tone that the last render stopped using, once: for its owner to free.
-    const ToneLoop* takeRetired();
 
-    // Places a character. The first character of a run starts its run at frame
-    // `requestedRunStart`, or as soon as it still can; the others follow their run's timeline.
-    // A character that comes too late for part of itself loses that part: the rest of its run
-    // stays where it belongs.
-    void place(const PlayedCharacter& character, std::int64_t requestedRunStart);
-    // Takes back the marks of run `run` from `offset` seconds into it on, except those already
-    // begun.
-    void withdraw(std::uint64_t run, double offset);
-    // The frame where the run placed last starts (valid once a character is placed).
-    std::int64_t runAnchor() const { return runAnchor_; }
-    // From this frame on nothing placed sounds any more, closing gaps included.
-    std::int64_t keyingEnd() const { return keyingEnd_; }
-
-    // Renders the next out.size() frames.
-    void render(std::span<std::int16_t> out);
+    // Renders the next out.size() frames. `clock` places marks on this stream (nullptr while
+    // the stream's position is not known yet: nothing new is placed); `gain` is the key-down
+    // level for characters that begin now.
+    void render(std::span<std::int16_t> out, const FrameClock* clock, float gain);
 
   private:
-    struct PlacedMark {
-        std::int64_t start = 0;
+    struct Placed {
+        KeyMark mark;
+        bool placed = false;
+        std::int64_t start = 0;  // frames, once placed
         std::int64_t end = 0;
-        float gain = 0;
+        std::int64_t shift = 0;  // how far behind its timeline it was placed
+        float gain = -1;         // taken when its character begins
     };
-    static constexpr std::size_t kMarkCapacity = 64;
     static constexpr std::size_t kBlock = 256;
 
-    void renderBlock(std::int16_t* out, std::size_t frames);
-    bool keyedWithin(std::int64_t from, std::int64_t to) const;
+    void place(const FrameClock& clock);
+    void endAt(Placed& p, TimePoint at, const FrameClock* clock);
+    void remove(std::size_t index);
+    bool begun(const Placed& p) const;
+    void renderBlock(std::int16_t* out, std::size_t frames, float gain);
     float ramp(double x) const;
 
     int frameRate_ = 48000;
     double halfEdge_ = 0;
     std::int64_t next_ = 0;
 
-    std::array<PlacedMark, kMarkCapacity> marks_{};
-    std::size_t firstMark_ = 0;
-    std::size_t markCount_ = 0;
-
-    bool inRun_ = false;
-    std::uint64_t run_ = 0;
-    std::int64_t runAnchor_ = 0;
-    std::int64_t keyingEnd_ = 0;
+    std::array<Placed, kCapacity> marks_{};  // in the order handed over
+    std::size_t count_ = 0;
+    std::int64_t chainEnd_ = 0;    // where the last mark of the keyer's sequence ends
+    TimePoint chainPlannedEnd_{};  // and where it was to end
+    bool chainKnown_ = false;
+    float characterGain_ = 0;
+    std::int64_t lastLateness_ = 0;
+    const FrameClock* clock_ = nullptr;
 
     const ToneLoop* tone_ = nullptr;
     const ToneLoop* waiting_ = nullptr;
-    bool toneWaiting_ = false;
-    const ToneLoop* retired_ = nullptr;
     double phase_ = 0;  // position in the tone sample, in its samples
 };
 

@@ -2,18 +2,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
+#include <limits>
 
 namespace tone {
 namespace {
 
-// Above this the estimate of where the stream stands is thrown away, not followed (a stream
-// that stalled, skipped or was suspended).
+// Above this an estimate of where the stream stands starts the timeline afresh (a stream that
+// resumed after a rest, stalled or skipped).
 constexpr double kResetSeconds = 0.030;
-// The device reports what it has consumed only every few milliseconds, so each estimate of the
-// frame playing now lies behind the truth by up to that much, never ahead: the timeline follows
-// the most advanced estimates and gives way only as slowly as two clocks can drift apart.
-constexpr double kDriftPerSecond = 200e-6;
+// How fast the timeline may give way to later estimates: faster than a sound card's clock
+// drifts from the system's.
+constexpr double kDriftPerSecond = 150e-6;
 
 double seconds(TimePoint d) {
     return std::chrono::duration<double>(d).count();
@@ -23,121 +22,140 @@ double seconds(TimePoint d) {
 
 void StreamTimeline::restart(int frameRate) {
     frameRate_ = frameRate;
-    known_ = false;
+    count_ = next_ = 0;
+    farBefore_ = false;
 }
 
+// The device reports what it has consumed only every few milliseconds, so each estimate of the
+// frame playing now lies behind the truth by up to that much, never ahead, except for a rare
+// reading that comes out early. The timeline follows the most advanced estimates: it rises to
+// the second highest of the last few (one odd reading does not move it) and gives way only as
+// slowly as two clocks can drift apart.
 void StreamTimeline::observe(const platform::StreamPosition& position) {
     const double playing = static_cast<double>(position.framesWritten - position.framesQueued);
-    if (!known_) {
-        known_ = true;
+    if (count_ == 0) {
         origin_ = position.now;
         last_ = position.now;
-        offset_ = playing;
-        return;
     }
     const double estimate = playing - seconds(position.now - origin_) * frameRate_;
-    const double drift = kDriftPerSecond * seconds(position.now - last_) * frameRate_;
-    last_ = position.now;
-    if (std::abs(estimate - offset_) > kResetSeconds * frameRate_) {
+    // Far from the timeline twice in a row: the stream moved (one reading alone may be odd).
+    const bool far = count_ > 0 && std::abs(estimate - offset_) > kResetSeconds * frameRate_;
+    if (far && farBefore_) {
+        count_ = next_ = 0;
+        farBefore_ = false;
+        observe(position);
+        return;
+    }
+    farBefore_ = far;
+    if (far) {
+        return;
+    }
+    estimates_[next_++ % estimates_.size()] = estimate;
+    count_ = std::min(count_ + 1, estimates_.size());
+    double first = -std::numeric_limits<double>::infinity();
+    double second = first;
+    for (std::size_t i = 0; i < count_; ++i) {
+        const double e = estimates_[i];
+        if (e > first) {
+            second = first;
+            first = e;
+        } else if (e > second) {
+            second = e;
+        }
+    }
+    if (count_ == 1) {
         offset_ = estimate;
     } else {
-        offset_ = std::max(estimate, offset_ - drift);
+        const double drift = kDriftPerSecond * seconds(position.now - last_) * frameRate_;
+        offset_ = std::max(second, offset_ - drift);
     }
+    last_ = position.now;
 }
 
-std::optional<double> StreamTimeline::frameAt(TimePoint t) const {
-    if (!known_) {
+std::optional<FrameClock> StreamTimeline::clock() const {
+    if (count_ == 0 || farBefore_) {  // not known, or in doubt: place nothing new for now
         return std::nullopt;
     }
-    return offset_ + seconds(t - origin_) * frameRate_;
+    return FrameClock{origin_, offset_, frameRate_};
 }
 
 SidetoneSource::~SidetoneSource() {
-    ToneHandOver handOver;
-    while (tones_.pop(handOver)) {
-        delete handOver.tone;
-    }
-    freeRetired();
-    delete sidetone_.currentTone();
-    if (sidetone_.toneWaiting()) {
-        delete sidetone_.waitingTone();
-    }
-    if (const ToneLoop* old = sidetone_.takeRetired(); old != nullptr) {
-        delete old;
+    // The audio thread has stopped: whatever it took is no longer in use.
+    if (ToneLoop* untaken = offered_.exchange(nullptr)) {
+        delete untaken;
+    } else {
+        delete lastOffered_;
     }
 }
 
-void SidetoneSource::post(const PlayedCharacter& character) {
-    (void)characters_.push({character, false});
-}
-
-void SidetoneSource::withdraw(std::uint64_t run, double offset) {
-    KeyingHandOver handOver;
-    handOver.character.run = run;
-    handOver.character.offset = offset;
-    handOver.withdraw = true;
-    (void)characters_.push(handOver);
+bool SidetoneSource::post(const SidetoneCommand& command) {
+    return commands_.push(command);
 }
 
 void SidetoneSource::setTone(std::optional<ToneSample> sample, double playbackRate) {
-    freeRetired();
-    std::unique_ptr<ToneLoop> tone;
-    if (sample) {
-        tone = std::make_unique<ToneLoop>(ToneLoop{std::move(*sample), playbackRate});
+    // No sample is a tone of silence: the keying goes on unheard.
+    auto* tone =
+        new ToneLoop{sample ? std::move(*sample) : ToneSample{}, playbackRate, ++generation_};
+    if (ToneLoop* untaken = offered_.exchange(tone, std::memory_order_acq_rel)) {
+        delete untaken;  // never seen by the audio thread
+    } else if (lastOffered_ != nullptr) {
+        tones_.emplace_back(lastOffered_);  // taken: freed once the audio thread is past it
     }
-    if (tones_.push({tone.get()})) {
-        (void)tone.release();
-    }
+    lastOffered_ = tone;
+    freeTones();
 }
 
-void SidetoneSource::freeRetired() {
-    const ToneLoop* tone = nullptr;
-    while (retired_.pop(tone)) {
-        delete tone;
+// Frees the tones the audio thread has moved past: it only ever moves to newer ones.
+void SidetoneSource::freeTones() {
+    const std::uint64_t inUse = toneInUse_.load(std::memory_order_acquire);
+    while (!tones_.empty() && tones_.front()->generation < inUse) {
+        tones_.pop_front();
     }
 }
 
 void SidetoneSource::startStream(int frameRate) {
     sidetone_.restart(frameRate);
     timeline_.restart(frameRate);
-    KeyingHandOver stale;
-    while (characters_.pop(stale)) {
-    }
+    quietFrom_ = 0;
 }
 
 void SidetoneSource::render(std::span<std::int16_t> out, const platform::StreamPosition& position) {
     timeline_.observe(position);
+    const std::optional<FrameClock> clock = timeline_.clock();
     const double rate = sidetone_.frameRate();
-    KeyingHandOver k;
-    while (characters_.pop(k)) {
-        const PlayedCharacter& c = k.character;
-        if (k.withdraw) {
-            sidetone_.withdraw(c.run, c.offset);
-            continue;
+    outputDelay_.store(static_cast<double>(position.framesQueued + std::ssize(out)) / rate,
+                       std::memory_order_relaxed);
+
+    while (sidetone_.canTake()) {
+        if (!held_) {
+            SidetoneCommand c;
+            if (!commands_.pop(c)) {
+                break;
+            }
+            held_ = c;
         }
-        const bool newRun = c.run != placedRun_;
-        placedRun_ = c.run;
-        const double requested = timeline_.frameAt(c.runStart).value_or(0);
-        sidetone_.place(c, std::llround(requested + kLeadSeconds * rate));
-        if (newRun) {
-            lastRunLatency_.store((static_cast<double>(sidetone_.runAnchor()) - requested) / rate,
-                                  std::memory_order_relaxed);
-        }
+        sidetone_.apply(*held_);
+        held_.reset();
     }
-    ToneHandOver handOver;
-    if (!sidetone_.toneWaiting() && tones_.pop(handOver)) {
-        sidetone_.offerTone(handOver.tone);
+    if (ToneLoop* tone = offered_.exchange(nullptr, std::memory_order_acq_rel)) {
+        sidetone_.offerTone(tone);
     }
-    sidetone_.render(out);
-    if (const ToneLoop* old = sidetone_.takeRetired(); old != nullptr) {
-        (void)retired_.push(old);
+    const auto gain = static_cast<float>(volumeGain(volume_.load(std::memory_order_relaxed)));
+    sidetone_.render(out, clock ? &*clock : nullptr, gain);
+    if (const ToneLoop* tone = sidetone_.currentTone()) {
+        toneInUse_.store(tone->generation, std::memory_order_release);
+    }
+    lastLateness_.store(static_cast<double>(sidetone_.lastLateness()) / rate,
+                        std::memory_order_relaxed);
+    if (!sidetone_.idle()) {
+        quietFrom_ = sidetone_.nextFrame();
     }
 }
 
 bool SidetoneSource::resting() const {
-    return characters_.empty() &&
+    return commands_.empty() && !held_ && sidetone_.idle() &&
            sidetone_.nextFrame() >=
-               sidetone_.keyingEnd() + std::llround(kRestAfterSeconds * sidetone_.frameRate());
+               quietFrom_ + std::llround(kRestAfterSeconds * sidetone_.frameRate());
 }
 
 }  // namespace tone

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <span>
 
 #include "platform/audio_stream.h"
-#include "tone/monitor.h"
+#include "tone/keyer_mirror.h"
 #include "tone/sidetone.h"
 #include "tone/spsc_ring.h"
 
@@ -20,23 +23,22 @@ class StreamTimeline {
   public:
     void restart(int frameRate);
     void observe(const platform::StreamPosition& position);
-    // The frame that the device plays at time `t`; nullopt before the first observation.
-    std::optional<double> frameAt(TimePoint t) const;
+    // Where the clock stands on the stream; nullopt before the first observation.
+    std::optional<FrameClock> clock() const;
 
   private:
     double frameRate_ = 48000;
-    bool known_ = false;
     TimePoint origin_{};
-    TimePoint last_{};   // the last observation
-    double offset_ = 0;  // frame playing at the origin
+    TimePoint last_{};                   // the last observation
+    double offset_ = 0;                  // frame playing at the origin
+    std::array<double, 8> estimates_{};  // the latest estimates of offset_
+    std::size_t count_ = 0;
+    std::size_t next_ = 0;
+    bool farBefore_ = false;  // the last estimate was far from the timeline
 };
 
 class SidetoneSource final : public platform::SampleSource {
   public:
-    // How long after a run's start its first sound is placed: covers the time until the audio
-    // thread's next turn and the sound already queued in the device (a full buffer when the
-    // stream resumes after a rest).
-    static constexpr double kLeadSeconds = 0.019;
     // How long the stream goes on with silence after the last keying before it may rest.
     static constexpr double kRestAfterSeconds = 0.25;
 
@@ -45,16 +47,18 @@ class SidetoneSource final : public platform::SampleSource {
     SidetoneSource(const SidetoneSource&) = delete;
     SidetoneSource& operator=(const SidetoneSource&) = delete;
 
-    // Window thread. A character that finds the hand-over full (no stream playing) is dropped.
-    void post(const PlayedCharacter& character);
-    // Window thread: the characters of `run` posted for `offset` seconds into it and later are
-    // not to sound after all.
-    void withdraw(std::uint64_t run, double offset);
-    // Any thread: from the request of the last run placed to its first frame reaching the
-    // device, in seconds, as the stream reports its position; NaN before the first run.
-    double lastRunLatency() const { return lastRunLatency_.load(std::memory_order_relaxed); }
-    // Window thread: the tone to loop from the next silent moment; nullopt for silence.
+    // Window thread. False when the hand-over is full: post it again later.
+    bool post(const SidetoneCommand& command);
+    // Window thread: the level of the characters that begin from now on, in hundredths of a dB.
+    void setVolume(int hundredthsOfDb) { volume_.store(hundredthsOfDb, std::memory_order_relaxed); }
+    // Window thread: the tone to loop from the next silent moment (nullopt: silence). The last
+    // one set wins, however many come while the stream rests.
     void setTone(std::optional<ToneSample> sample, double playbackRate);
+    // Any thread: from the moment a frame is rendered to the moment it is played, in seconds,
+    // as the stream last reported; NaN before it has played.
+    double outputDelay() const { return outputDelay_.load(std::memory_order_relaxed); }
+    // Any thread: how far behind its timeline the last mark was placed, in seconds.
+    double lastLateness() const { return lastLateness_.load(std::memory_order_relaxed); }
 
     // Audio thread.
     void startStream(int frameRate) override;
@@ -62,25 +66,25 @@ class SidetoneSource final : public platform::SampleSource {
     bool resting() const override;
 
   private:
-    void freeRetired();
+    void freeTones();
 
-    struct ToneHandOver {
-        ToneLoop* tone = nullptr;
-    };
-    struct KeyingHandOver {
-        PlayedCharacter character;
-        bool withdraw = false;  // take back character.run from character.offset on
-    };
-    SpscRing<KeyingHandOver, 64> characters_;
-    SpscRing<ToneHandOver, 8> tones_;
-    SpscRing<const ToneLoop*, 16> retired_;
+    SpscRing<SidetoneCommand, 1024> commands_;
+    std::atomic<int> volume_{-2000};
+    std::atomic<ToneLoop*> offered_{nullptr};
+    std::atomic<std::uint64_t> toneInUse_{0};
+    std::atomic<double> outputDelay_{std::numeric_limits<double>::quiet_NaN()};
+    std::atomic<double> lastLateness_{0};
 
-    std::atomic<double> lastRunLatency_{std::numeric_limits<double>::quiet_NaN()};
+    // Window thread only: the tones the audio thread took, freed once it has moved past them.
+    std::deque<std::unique_ptr<ToneLoop>> tones_;
+    ToneLoop* lastOffered_ = nullptr;  // the newest tone: offered, or taken by the audio thread
+    std::uint64_t generation_ = 0;
 
     // Audio thread only.
     Sidetone sidetone_;
     StreamTimeline timeline_;
-    std::uint64_t placedRun_ = 0;
+    std::optional<SidetoneCommand> held_;  // taken from the hand-over, waiting for room
+    std::int64_t quietFrom_ = 0;           // the frame from which nothing has been keyed
 };
 
 }  // namespace tone

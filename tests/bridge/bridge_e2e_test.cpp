@@ -180,6 +180,7 @@ TEST_F(BridgeTest, TheEchoOfATypedKeyWaitsUntilTheApplicationSpeaks) {
 TEST_F(BridgeTest, WithTheKeyerPortClosedNothingIsWrittenAndNothingSaid) {
     auto logger = link(16);
     open("16", "18");  // no COM18: the keyer side fails to open
+    control<QLineEdit>("Text6")->setText("10000");
     clickConnect();
     messages.shown.clear();
     logger->writeAll("CQ");

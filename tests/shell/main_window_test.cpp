@@ -174,20 +174,25 @@ TEST_F(MainWindowTest, SpeedFieldSendsTheSpeedCommandOnlyWithTheKeyerPortOpen) {
 
 TEST_F(MainWindowTest, TypingPaneSendsEachKeyAsItsOwnChunk) {
     open();
+    control<QLineEdit>("Text6")->setText("10000");  // the monitor holds what it hears
     connectPorts();
     auto* typing = control<QPlainTextEdit>("Text3");
     typing->setFocus();
 
     QTest::keyClick(typing, Qt::Key_Escape);
+    QTest::keyClick(typing, 'e');
     QTest::keyClick(typing, 'a');
+    // Typed letters reach the monitor as they reach the keyer; a backspace takes back the one
+    // still waiting behind the E.
+    EXPECT_EQ(window->monitorQueue(), "EA");
     QTest::keyClick(typing, Qt::Key_Backspace);
-    ASSERT_EQ(keyerPort.writes.size(), 3u);
+    EXPECT_EQ(window->monitorQueue(), "E");
+    ASSERT_EQ(keyerPort.writes.size(), 4u);
     EXPECT_EQ(keyerPort.writes[0], QByteArray("\x0A", 1));
-    EXPECT_EQ(keyerPort.writes[1], QByteArray("A"));
-    EXPECT_EQ(keyerPort.writes[2], QByteArray("\x08", 1));
+    EXPECT_EQ(keyerPort.writes[1], QByteArray("E"));
+    EXPECT_EQ(keyerPort.writes[2], QByteArray("A"));
+    EXPECT_EQ(keyerPort.writes[3], QByteArray("\x08", 1));
     EXPECT_TRUE(window->localTyping());
-    // A typed letter is queued for the monitor but never shown as traffic.
-    EXPECT_EQ(window->monitorQueue(), "65");
 
     keyerPort.writes.clear();
     QTest::keyClick(typing, Qt::Key_Return);
@@ -223,8 +228,9 @@ TEST_F(MainWindowTest, ShowHideWidensAndNarrowsOnTheOuterWidth) {
 
 TEST_F(MainWindowTest, TestButtonReplacesTheQueueAndWritesNothing) {
     open();
+    control<QLineEdit>("Text6")->setText("10000");
     QTest::mouseClick(control<QPushButton>("Command4"), Qt::LeftButton);
-    EXPECT_EQ(window->monitorQueue(), "84698384");
+    EXPECT_EQ(window->monitorQueue(), "TEST");
     EXPECT_TRUE(keyerPort.writes.empty());
     EXPECT_TRUE(applicationPort.writes.empty());
 }
@@ -305,13 +311,14 @@ TEST_F(MainWindowTest, HelpShowsTheThreeParagraphs) {
 
 TEST_F(MainWindowTest, TheLoggersSpeedMovesTheBarWithoutACopyAndTheOperatorsSendsOne) {
     open();
+    control<QLineEdit>("Text6")->setText("10000");
     auto* bar = control<QScrollBar>("VScroll2");
     bar->setValue(20);  // before connecting: nothing is sent
     connectPorts();
     control<QCheckBox>("ShowWK")->setChecked(true);
     applicationPort.deliver(QByteArray("\x02\x1C\x48\x49", 4));
     ASSERT_TRUE(waitUntil([&] { return !keyerPort.writes.empty(); }));
-    EXPECT_EQ(window->monitorQueue(), "7273");
+    EXPECT_EQ(window->monitorQueue(), "HI");
     runEvents(100);
     // The logger's bytes and nothing of ours: the keyer has that speed already.
     EXPECT_EQ(keyerPort.written(), QByteArray("\x02\x1C\x48\x49", 4));

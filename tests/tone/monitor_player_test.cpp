@@ -1,75 +1,174 @@
 #include <gtest/gtest.h>
 
+#include <QThread>
+
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "support/event_loop.h"
+#include "support/working_folder.h"
+#include "tone/keying_reader.h"
 #include "tone/monitor_player.h"
 
 namespace {
 
-// Records what the player asks of the sound output; never renders.
-struct FakeOutput final : platform::AudioOutput {
+using namespace std::chrono_literals;
+constexpr int kRate = 48000;
+
+// A device that plays in real time on its own thread, into memory: each stream it opens
+// becomes a recording that starts at a known moment. What it has not played it reports as
+// nothing queued, so its frames are the clock itself.
+class ClockedOutput final : public platform::AudioOutput {
+  public:
+    struct Stream {
+        std::chrono::nanoseconds start{};
+        std::vector<std::int16_t> samples;
+    };
+    ~ClockedOutput() override {
+        stop_ = true;
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
     QStringList deviceDescriptions() const override { return {"One", "Two"}; }
-    void play(int position, platform::SampleSource*) override { opened.push_back(position); }
-    bool isPlaying() const override { return playing; }
-    void wake() override { ++wakes; }
-    std::vector<int> opened;
-    bool playing = true;
-    int wakes = 0;
+    void play(int, platform::SampleSource* source) override {
+        std::lock_guard lock(mutex_);
+        next_ = source;
+        if (!thread_.joinable()) {
+            thread_ = std::thread([this] { run(); });
+        }
+    }
+    bool isPlaying() const override { return true; }
+    void wake() override {}
+    int underruns() const override { return 0; }
+    std::vector<Stream> streams() {
+        std::lock_guard lock(mutex_);
+        return streams_;
+    }
+
+  private:
+    void run() {
+        platform::SampleSource* source = nullptr;
+        std::int64_t written = 0;
+        std::vector<std::int16_t> block;
+        while (!stop_) {
+            const auto now = std::chrono::steady_clock::now().time_since_epoch();
+            std::lock_guard lock(mutex_);
+            if (next_ != nullptr) {
+                source = std::exchange(next_, nullptr);
+                source->startStream(kRate);
+                streams_.push_back({now, {}});
+                written = 0;
+            }
+            Stream& s = streams_.back();
+            const auto due = (now - s.start).count() * kRate / 1'000'000'000;
+            block.assign(static_cast<std::size_t>(std::max<std::int64_t>(due - written, 0)), 0);
+            source->render(block, {now, written, 0});
+            s.samples.insert(s.samples.end(), block.begin(), block.end());
+            written += static_cast<std::int64_t>(block.size());
+            mutex_.unlock();
+            std::this_thread::sleep_for(2ms);
+            mutex_.lock();
+        }
+    }
+    std::mutex mutex_;
+    platform::SampleSource* next_ = nullptr;
+    std::vector<Stream> streams_;
+    std::thread thread_;
+    std::atomic<bool> stop_ = false;
 };
 
+// The monitor on that device, in a folder with the shipped tone, at full volume and 28 wpm.
 struct Player {
-    FakeOutput* log = new FakeOutput;  // owned by the player
-    QString speed = QStringLiteral("50");
-    tone::MonitorPlayer player{
-        {[] { return QStringLiteral("2"); }, [this] { return speed; }, [] { return -2000; }},
-        nullptr,
-        std::unique_ptr<FakeOutput>(log)};
+    WorkingFolder folder;
+    ClockedOutput* device = new ClockedOutput;  // owned by the player
+    tone::MonitorPlayer player{nullptr, std::unique_ptr<ClockedOutput>(device)};
+    Player() {
+        QFile::copy(VANTREL_SOURCE_DIR "/assets/cw.wav", folder.filePath("cw.wav"));
+        player.setVolume(0);
+        player.setSpeed(28);
+        player.SetSound(0, 6000);
+    }
 };
 
-TEST(MonitorPlayer, TimerRunsOnlyWhileThereIsSomethingToPlay) {
-    Player p;
-    EXPECT_FALSE(p.player.ticking());
-    p.player.replaceQueue("6969");
-    EXPECT_TRUE(p.player.ticking());
-    // Two E at 50 wpm: 8 units of 23 ms, and the 2 ms latency.
-    ASSERT_TRUE(waitUntil([&] { return !p.player.ticking(); }, 3000));
-    EXPECT_TRUE(p.player.monitorQueue().empty());
-    EXPECT_FALSE(p.player.monitor().sendingBusy());
-    EXPECT_EQ(p.log->wakes, 2);  // a resting stream is woken for each character
-    // A cancel before the latency stops the timer too; the count stays for the next burst.
-    p.player.appendToQueue("84");
-    p.player.clearQueue();
-    ASSERT_TRUE(waitUntil([&] { return !p.player.ticking(); }, 1000));
-}
+// The keying read back as mark starts and ends, in ms of the monotonic clock.
+struct Keyed {
+    double start;
+    double end;
+};
 
-TEST(MonitorPlayer, WindowStaysResponsiveAndACancelWithdrawsWhatWasHandedOverAtOnce) {
-    Player p;
-    p.speed = QStringLiteral("5");  // an E of 920 ms: the next handed over 50 ms before its end
-    p.player.replaceQueue("6969");
-    ASSERT_TRUE(waitUntil([&] { return p.player.monitor().sendingBusy(); }, 1000));
-    // The event loop keeps turning: a zero timer fires while the character is sounding.
-    bool fired = false;
-    QTimer::singleShot(0, [&] { fired = true; });
-    EXPECT_TRUE(waitUntil([&] { return fired; }, 100));
-    ASSERT_TRUE(waitUntil([&] { return p.log->wakes == 2; }, 3000));
-    EXPECT_EQ(p.player.monitorQueue(), "69");
-    p.player.clearQueue();
-    // The withdrawal goes out now, not when the first E is over.
-    EXPECT_TRUE(waitUntil([&] { return p.log->wakes == 3; }, 20));
-    EXPECT_TRUE(p.player.monitor().sendingBusy());
-}
-
-TEST(MonitorPlayer, SetSoundReopensOnlyForAnotherOrAStoppedDevice) {
-    Player p;
-    p.player.SetSound(0, 6000);
-    p.player.SetSound(0, 7000);  // a pitch change keeps the stream
-    p.player.SetSound(1, 7000);  // Apply of another device
-    p.log->playing = false;      // the device went away
-    p.player.SetSound(1, 6500);
-    EXPECT_EQ(p.log->opened, (std::vector<int>{0, 1, 1}));
-    EXPECT_EQ(p.player.deviceDescriptions(), (QStringList{"One", "Two"}));
+std::vector<Keyed> keyedIn(const ClockedOutput::Stream& s) {
+    std::vector<Keyed> out;
+    const double t0 = std::chrono::duration<double, std::milli>(s.start).count();
+    for (const auto& st : keying::marksAndSpaces(s.samples, kRate, 600, 8000, 48)) {
+        if (st.keyed) {
+            out.push_back({t0 + 1000.0 * static_cast<double>(st.start) / kRate,
+                           t0 + 1000.0 * static_cast<double>(st.start + st.frames) / kRate});
+        }
+    }
+    return out;
 }
 
 }  // namespace
+
+// An hour of latency (or one that is not a number at all) keeps nothing awake meanwhile.
+TEST(MonitorPlayer, ALatencyNeverReachedKeepsTheThreadAsleep) {
+    Player p;
+    p.player.setLatency(std::numeric_limits<double>::infinity());
+    const keyer::StreamEvent e{keyer::StreamEvent::Kind::Text, 'E'};
+    p.player.keyerStream(std::span(&e, 1), std::chrono::steady_clock::now().time_since_epoch());
+    EXPECT_GT(p.player.wakesInMs(), 3'000'000);
+    EXPECT_EQ(p.player.pendingText(), "E");
+}
+
+// TEST at 28 wpm: marks and spaces in units of 1200 / 28 ms.
+constexpr double kUnit = 1200.0 / 28;
+const std::vector<double> kTestMarks{3, 1, 1, 1, 1, 3};
+const std::vector<double> kTestSpaces{3, 3, 1, 1, 3};
+
+// A window thread that stalls never loses a character: what became due meanwhile sounds late
+// and whole, and no space is shorter than the keyer's.
+TEST(MonitorPlayer, AStalledWindowThreadDelaysButLosesNothing) {
+    Player p;
+    p.player.setLatency(0);
+    ASSERT_TRUE(waitUntil([&] { return !p.device->streams().empty(); }, 3000));
+    p.player.test();
+    QThread::msleep(400);  // the window's thread is held up while TEST should be sounding
+    ASSERT_TRUE(waitUntil([&] { return !p.player.busy(); }, 5000));
+    runEvents(100);
+    const auto keyed = keyedIn(p.device->streams().back());
+    ASSERT_EQ(keyed.size(), kTestMarks.size());
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        EXPECT_NEAR(keyed[i].end - keyed[i].start, kTestMarks[i] * kUnit, 1.5) << i;
+        if (i > 0) {
+            EXPECT_GE(keyed[i].start - keyed[i - 1].end, kTestSpaces[i - 1] * kUnit - 1.5) << i;
+        }
+    }
+}
+
+// Apply of another device in a run: the rest of the run keeps its timeline on the new one.
+TEST(MonitorPlayer, ANewDeviceInARunKeepsTheTimeline) {
+    Player p;
+    p.player.setLatency(400);  // everything is handed over well before it is due
+    ASSERT_TRUE(waitUntil([&] { return !p.device->streams().empty(); }, 3000));
+    p.player.test();
+    ASSERT_TRUE(waitUntil([&] { return p.device->streams().front().samples.size() > kRate; },
+                          5000));  // into the S
+    p.player.SetSound(1, 6000);
+    ASSERT_TRUE(waitUntil([&] { return !p.player.busy(); }, 5000));
+    runEvents(100);
+    const auto streams = p.device->streams();
+    ASSERT_EQ(streams.size(), 2u);
+    const auto before = keyedIn(streams[0]);
+    const auto after = keyedIn(streams[1]);
+    ASSERT_GE(before.size(), 2u);  // T and E on the first device
+    ASSERT_FALSE(after.empty());   // at least the last T on the second
+    // The last T lies where TEST's timeline puts it, counted from the first T.
+    const double want = before.front().start + (3 + 3 + 1 + 3 + 1 + 1 + 1 + 1 + 1 + 3) * kUnit;
+    EXPECT_NEAR(after.back().start, want, 2.0);
+    EXPECT_NEAR(after.back().end - after.back().start, 3 * kUnit, 1.5);
+}

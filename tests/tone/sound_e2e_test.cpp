@@ -74,10 +74,52 @@ TEST_F(MonitorSound, ApplyMovesTheToneAndTestIsHeardAsTEST) {
     ASSERT_EQ(st.size(), std::size(units));
     for (std::size_t i = 0; i < st.size(); ++i) {
         EXPECT_EQ(st[i].keyed, i % 2 == 0) << i;
-        EXPECT_NEAR(st[i].frames / 48.0, units[i] * 1150.0 / 28, 1.5) << i;
+        EXPECT_NEAR(st[i].frames / 48.0, units[i] * 1200.0 / 28, 1.5) << i;
     }
     EXPECT_TRUE(std::ranges::all_of(elsewhere, [](std::int16_t v) { return std::abs(v) < 100; }));
     EXPECT_TRUE(messages_.shown.empty());
+}
+
+// The pitch the bar shows is the pitch heard next, after one step and after a hundred quick
+// ones made while the sidetone rests: a 600 Hz tone at 24000 samples a second played at 4 x
+// pitch sounds at pitch / 10 Hz.
+TEST_F(MonitorSound, TheNextCharacterSoundsAtThePitchTheBarShows) {
+    auto* pitch = window_->findChild<QScrollBar*>("VScroll3");
+    SinkRecording heard("cwtest", dir_.filePath("pitch.wav"));
+    ASSERT_TRUE(waitUntil([&] { return heard.flowing(); }, 8000));
+    runEvents(500);
+    pitch->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // 6001: 600.1 Hz
+    clickTest();
+    runEvents(1500);
+    for (int i = 0; i < 100; ++i) {
+        pitch->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        runEvents(2);
+    }
+    const int last = pitch->value();
+    clickTest();
+    runEvents(1500);
+    const auto samples = heard.stop();
+    // The pitch inside each dah (T), away from its edges: whole cycles between the first and
+    // the last upward zero crossing, each placed between its two samples.
+    const auto st = keying::marksAndSpaces(samples, 48000, 600, 800, 48);
+    std::vector<double> heardHz;
+    for (const auto& s : st) {
+        if (s.keyed && s.frames > 48 * 100) {
+            std::vector<double> ups;
+            for (std::size_t n = s.start + 480; n < s.start + s.frames - 480; ++n) {
+                if (samples[n - 1] < 0 && samples[n] >= 0) {
+                    ups.push_back(static_cast<double>(n) -
+                                  samples[n] / static_cast<double>(samples[n] - samples[n - 1]));
+                }
+            }
+            heardHz.push_back(48000.0 * static_cast<double>(ups.size() - 1) /
+                              (ups.back() - ups.front()));
+        }
+    }
+    ASSERT_EQ(heardHz.size(), 4u);  // the two dahs of each TEST
+    EXPECT_NEAR(heardHz[0], 600.1, 0.03);
+    EXPECT_NEAR(heardHz[2], last / 10.0, 0.03);
+    EXPECT_GT(last, 6050);
 }
 
 TEST_F(MonitorSound, WithoutTheToneFileTheMonitorIsSilentAndQuiet) {

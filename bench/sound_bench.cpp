@@ -1,0 +1,250 @@
+#include "bench/sound_bench.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+
+#include "platform/qt_audio_output.h"
+#include "tone/keying_reader.h"
+#include "tone/monitor_player.h"
+#include "tone/wave_file.h"
+
+namespace bench {
+namespace {
+
+using keyer::StreamEvent;
+
+std::vector<StreamEvent> events(const std::string& text, int wpm) {
+    std::vector<StreamEvent> out{{StreamEvent::Kind::Speed, static_cast<std::uint8_t>(wpm)}};
+    for (char c : text) {
+        out.push_back({StreamEvent::Kind::Text, static_cast<std::uint8_t>(c)});
+    }
+    return out;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// A straight line through (x, y) by least squares; the residuals.
+std::vector<double> residualsOfLine(const std::vector<double>& x, const std::vector<double>& y,
+                                    double* slope) {
+    const auto n = static_cast<double>(x.size());
+    double mx = 0;
+    double my = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        mx += x[i] / n;
+        my += y[i] / n;
+    }
+    double sxy = 0;
+    double sxx = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        sxy += (x[i] - mx) * (y[i] - my);
+        sxx += (x[i] - mx) * (x[i] - mx);
+    }
+    *slope = sxx > 0 ? sxy / sxx : 0;
+    std::vector<double> r;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        r.push_back(y[i] - my - *slope * (x[i] - mx));
+    }
+    return r;
+}
+
+std::vector<keying::Stretch> keyedStretches(const std::vector<std::int16_t>& heard) {
+    // The tone at 0 dB: a half-scale sine; half its level marks key down.
+    std::vector<keying::Stretch> out;
+    for (const auto& s : keying::marksAndSpaces(heard, kRate, 600, 8000, kRate / 1000)) {
+        if (s.keyed) {
+            out.push_back(s);
+        }
+    }
+    return out;
+}
+
+double frameMs(std::size_t frames) {
+    return 1000.0 * static_cast<double>(frames) / kRate;
+}
+
+}  // namespace
+
+tone::TimePoint now() {
+    return std::chrono::steady_clock::now().time_since_epoch();
+}
+
+void runFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+std::vector<tone::KeyMark> plan(const std::string& text, int wpm, tone::TimePoint arrival) {
+    tone::KeyerMirror mirror(wpm);
+    const auto e = events(text, wpm);
+    mirror.receive(e, arrival);
+    mirror.commitUntil(tone::kNever);
+    std::vector<tone::KeyMark> marks;
+    for (const auto& c : mirror.takeCommands()) {
+        marks.push_back(c.mark);
+    }
+    return marks;
+}
+
+void keyText(tone::MonitorPlayer& player, const std::string& text, int wpm,
+             tone::TimePoint forwardedAt) {
+    player.keyerStream(events(text, wpm), forwardedAt);
+}
+
+void Recorder::start(const QString& path, int latencyMs) {
+    file_ = path;
+    process_.start("parecord",
+                   {QStringLiteral("--latency-msec=%1").arg(latencyMs), "-d", "cwtest2.monitor",
+                    "--file-format=wav", "--rate=48000", "--channels=1", "--format=s16le", path});
+    process_.waitForStarted();
+    for (int i = 0; i < 800 && QFileInfo(file_).size() <= 9600; ++i) {
+        runFor(10);  // a null sink's monitor delivers only a second or so after it is opened
+    }
+    runFor(500);
+}
+
+std::vector<std::int16_t> Recorder::stop() {
+    ::kill(static_cast<pid_t>(process_.processId()), SIGINT);
+    process_.waitForFinished(5000);
+    QFile f(file_);
+    std::vector<std::int16_t> s;
+    if (f.open(QIODevice::ReadOnly)) {
+        const QByteArray b = f.readAll();
+        if (auto w = tone::parseWave(
+                std::string_view(b.constData(), static_cast<std::size_t>(b.size())))) {
+            s.reserve(w->samples.size());
+            for (float v : w->samples) {
+                s.push_back(static_cast<std::int16_t>(v * 32768));
+            }
+        }
+    }
+    return s;
+}
+
+void report(const char* title, const std::vector<tone::KeyMark>& planned,
+            const std::vector<std::int16_t>& heard) {
+    const auto marks = keyedStretches(heard);
+    std::size_t fragments = 0;
+    for (const auto& m : marks) {
+        fragments += frameMs(m.frames) < 25 ? 1 : 0;
+    }
+    std::printf("%s: %zu marks heard of %zu planned, %zu fragments shorter than 25 ms\n", title,
+                marks.size(), planned.size(), fragments);
+    if (marks.size() != planned.size() || marks.empty()) {
+        return;
+    }
+    // Edges in the recording against their planned instants.
+    std::vector<double> x;
+    std::vector<double> y;
+    double worstMark = 0;
+    double worstSpace = 0;
+    const double t0 = toMs(planned.front().start);
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        const double start = frameMs(marks[i].start);
+        const double end = frameMs(marks[i].start + marks[i].frames);
+        x.push_back(toMs(planned[i].start) - t0);
+        y.push_back(start - x.back());
+        x.push_back(toMs(planned[i].end) - t0);
+        y.push_back(end - x.back());
+        worstMark =
+            std::max(worstMark, std::abs((end - start) - toMs(planned[i].end - planned[i].start)));
+        if (i > 0) {
+            const double space = start - frameMs(marks[i - 1].start + marks[i - 1].frames);
+            worstSpace =
+                std::max(worstSpace, std::abs(space - toMs(planned[i].start - planned[i - 1].end)));
+        }
+    }
+    double slope = 0;
+    std::vector<double> r = residualsOfLine(x, y, &slope);
+    for (double& v : r) {
+        v = std::abs(v);
+    }
+    std::printf(
+        "  each mark within %.2f ms and each space within %.2f ms of its planned length; each "
+        "edge against its planned instant: median %.2f ms, worst %.2f ms (recording offset and "
+        "a clock drift of %.0f ppm removed)\n",
+        worstMark, worstSpace, median(r), *std::max_element(r.begin(), r.end()), slope * 1e6);
+}
+
+void reportOnsets(const std::vector<tone::KeyMark>& planned, const std::vector<bool>& rested,
+                  const std::vector<std::int16_t>& heard) {
+    const auto marks = keyedStretches(heard);
+    if (marks.size() != planned.size()) {
+        std::printf("onsets: %zu found for %zu characters\n", marks.size(), planned.size());
+        return;
+    }
+    std::vector<double> x;
+    std::vector<double> y;
+    for (std::size_t i = 0; i < marks.size(); ++i) {
+        x.push_back(toMs(planned[i].start - planned.front().start));
+        y.push_back(frameMs(marks[i].start) - x.back());
+    }
+    double slope = 0;
+    const std::vector<double> r = residualsOfLine(x, y, &slope);
+    // The median of all is the recording's offset; each onset against it.
+    const double mid = median(r);
+    for (bool group : {false, true}) {
+        std::vector<double> off;
+        for (std::size_t i = 0; i < r.size(); ++i) {
+            if (rested[i] == group) {
+                off.push_back(r[i] - mid);
+            }
+        }
+        std::vector<double> dev;
+        for (double o : off) {
+            dev.push_back(std::abs(o));
+        }
+        const auto [lo, hi] = std::minmax_element(off.begin(), off.end());
+        std::printf(
+            "onsets %s (%zu): against the planned instant median %.2f ms, worst %.2f ms, "
+            "spread %.2f ms (offset of the recording and a drift of %.0f ppm removed)\n",
+            group ? "after a rest" : "while playing", off.size(), median(dev),
+            *std::max_element(dev.begin(), dev.end()), *hi - *lo, slope * 1e6);
+    }
+}
+
+void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& output, double seconds,
+               const QString& dir) {
+    QProcess stress;
+    stress.setWorkingDirectory(dir);
+    stress.start("stress-ng",
+                 {"--cpu", "4", "--vm", "2", "--vm-bytes", "128M", "--hdd", "1", "--timeout",
+                  QString::number(static_cast<int>(seconds) + 60) + "s", "--quiet"});
+    if (!stress.waitForStarted()) {
+        std::printf("stress-ng could not be started: no loaded run\n");
+        return;
+    }
+    runFor(5000);
+    Recorder rec;
+    rec.start(dir + "/loaded.wav", 50);
+    std::string text;
+    for (int words = 0; words < static_cast<int>(seconds / 2); ++words) {
+        text += "PARIS ";  // a PARIS word is 2 s at 30 wpm
+    }
+    const int underrunsBefore = output.underruns();
+    const tone::TimePoint t0 = now() + ms(50);
+    const auto planned = plan(text, 30, t0 + ms(kLatencyMs));
+    keyText(player, text, 30, t0);
+    runFor(static_cast<int>(toMs(planned.back().end - now())) + 500);
+    const auto heard = rec.stop();
+    stress.terminate();
+    stress.waitForFinished(10000);
+    char title[120];
+    std::snprintf(title, sizeof title, "loaded run: %.0f s of PARIS at 30 wpm under stress-ng",
+                  seconds);
+    report(title, planned, heard);
+    std::printf("  underruns: %d; output delay at the end %.1f ms\n",
+                output.underruns() - underrunsBefore, player.source().outputDelay() * 1000);
+}
+
+}  // namespace bench

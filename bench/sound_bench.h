@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tone/keyer_mirror.h"
+
+namespace platform {
+class QtAudioOutput;
+}
+namespace tone {
+class MonitorPlayer;
+}
+
+// What the sound benchmarks share: planning, keying, recording the null sink and comparing.
+namespace bench {
+
+inline constexpr int kRate = 48000;
+inline constexpr double kLatencyMs = 300;  // longer than the output's own delay
+
+inline tone::TimePoint ms(double v) {
+    return tone::TimePoint(static_cast<std::int64_t>(std::llround(v * 1e6)));
+}
+inline double toMs(tone::TimePoint t) {
+    return static_cast<double>(t.count()) / 1e6;
+}
+tone::TimePoint now();
+// Runs the event loop for `ms` milliseconds; nothing of the harness wakes meanwhile.
+void runFor(int ms);
+
+// The marks a keyer at `wpm` keys for `text` arriving at `arrival`.
+std::vector<tone::KeyMark> plan(const std::string& text, int wpm, tone::TimePoint arrival);
+// Hands the monitor `text` at `wpm` as if forwarded to the keyer at `forwardedAt`.
+void keyText(tone::MonitorPlayer& player, const std::string& text, int wpm,
+             tone::TimePoint forwardedAt);
+
+// Records what the second test sink plays.
+class Recorder {
+  public:
+    void start(const QString& path, int latencyMs = 10);
+    std::vector<std::int16_t> stop();
+
+  private:
+    QProcess process_;
+    QString file_;
+};
+
+// Compares the recorded keying with the marks planned: counts, each mark and space, each edge
+// against its planned instant (the recording's constant offset and its clock's drift removed).
+void report(const char* title, const std::vector<tone::KeyMark>& planned,
+            const std::vector<std::int16_t>& heard);
+// Onsets of single characters against their planned instants, for those after a rest and the
+// others.
+void reportOnsets(const std::vector<tone::KeyMark>& planned, const std::vector<bool>& rested,
+                  const std::vector<std::int16_t>& heard);
+// Continuous keying at 30 wpm for `seconds` while stress-ng loads the machine.
+void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& output, double seconds,
+               const QString& dir);
+
+}  // namespace bench

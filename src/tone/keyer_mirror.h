@@ -1,0 +1,115 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "keyer/stream_event.h"
+#include "tone/keying.h"
+
+// The monitor's keyer: it hears the stream the keyer hears and keys it as the keyer does, on the
+// keyer's own timeline shifted by the operator's latency. Pure logic: time comes in as values.
+namespace tone {
+
+using TimePoint = std::chrono::nanoseconds;  // monotonic time since the clock's epoch
+inline constexpr TimePoint kNever = TimePoint::max();
+
+// One key-down stretch on the monitor's timeline.
+struct KeyMark {
+    std::uint64_t id = 0;  // increasing in the order marks are handed over
+    TimePoint start{};
+    TimePoint end{};  // kNever while the key stays down (tune) until an EndMark
+    // When the sidetone is behind, the least silence to keep before this mark: the planned gap
+    // while the keyer was busy (so a character is never squeezed), a letter gap after a rest.
+    TimePoint gapBefore{};
+    bool startsCharacter = true;  // the volume is taken afresh here
+    bool chained = true;          // part of the keyer's sequence (not a tune held over it)
+    bool operator==(const KeyMark&) const = default;
+};
+
+// What the sidetone is to do.
+struct SidetoneCommand {
+    enum class Kind : std::uint8_t {
+        Mark,     // key `mark`
+        EndMark,  // the mark `mark.id` ends at `mark.end` instead
+        CutFrom,  // from `mark.start` on nothing sounds: later marks go, a sounding one ends
+    };
+    Kind kind = Kind::Mark;
+    KeyMark mark;
+};
+
+class KeyerMirror {
+  public:
+    explicit KeyerMirror(int wpm = 28);
+
+    // The keyer receives `events` at `arrival` (for the monitor: forwarded + latency). Arrivals
+    // never go back in time: an earlier one is taken as the latest so far.
+    void receive(std::span<const keyer::StreamEvent> events, TimePoint arrival);
+    // What has not started by `now` goes, and `text` arrives at `arrival` instead.
+    void replaceWith(std::string_view text, TimePoint now, TimePoint arrival);
+
+    // Hands over everything that starts before `horizon`. What is handed over keeps its timing,
+    // except that a clear, a backspace or a replacement still takes it back.
+    void commitUntil(TimePoint horizon);
+    // The commands for the sidetone since the last call, in order.
+    std::vector<SidetoneCommand> takeCommands();
+    // When the next thing not yet handed over starts; nullopt when nothing waits.
+    std::optional<TimePoint> nextStart() const;
+    // Forgets what was handed over and is over by `now`.
+    void forget(TimePoint now);
+
+    // The text characters that have not started by `now`, in order.
+    std::string pendingText(TimePoint now) const;
+    // Whether anything is still to be keyed, or sounding, at `now`.
+    bool busy(TimePoint now) const;
+    // The immediate speed (the one the keyer returns to without a buffered speed).
+    int speed() const { return speed_; }
+
+  private:
+    struct Item {
+        enum class Kind : std::uint8_t { Sign, Silence, KeyDown, BufferedSpeed, CancelSpeed };
+        Kind kind = Kind::Sign;
+        std::string text;    // the characters of a sign; ' ' or '|' for spacing
+        double seconds = 0;  // a wait or a key-down
+        int value = 0;       // a buffered speed
+        TimePoint arrival{};
+        std::optional<int> bufferedBefore;  // the buffered speed in force when it is reached
+        // As planned:
+        TimePoint start{};
+        TimePoint end{};  // gaps included
+        std::vector<KeyMark> marks;
+        bool handed = false;  // its marks went to the sidetone: its timing stays
+        bool rested = false;  // it started after the key had rested
+    };
+
+    void handle(const keyer::StreamEvent& e, TimePoint arrival);
+    void add(Item item);
+    void plan(Item& item, const Item* previous, TimePoint previousMarkEnd);
+    void replanFrom(TimePoint from);
+    void clear(TimePoint at);
+    void tune(bool down, TimePoint at);
+    TimePoint lastEnd() const;
+    TimePoint lastMarkEnd(std::size_t before) const;
+    int wpmInEffect(const std::optional<int>& buffered) const;
+
+    int speed_;
+    KeyerSettings settings_;
+    std::optional<int> bufferedAtEnd_;  // the buffered speed after the last item
+    std::deque<Item> items_;
+    TimePoint idleEnd_ = TimePoint::min();      // the end of what went before the items
+    TimePoint idleMarkEnd_ = TimePoint::min();  // the end of the last mark before them
+    TimePoint keyFreeAt_ = TimePoint::min();    // nothing starts before tune lets the key up
+    std::vector<KeyMark> freeMarks_;            // tune, held over the sequence, not handed over
+    std::optional<std::uint64_t> tuneHanded_;   // the id of a tune mark handed over, still down
+    TimePoint lastArrival_ = TimePoint::min();
+    TimePoint committed_ = TimePoint::min();  // everything starting before it is handed over
+    std::uint64_t nextId_ = 1;
+    std::vector<SidetoneCommand> out_;
+};
+
+}  // namespace tone
