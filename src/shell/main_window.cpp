@@ -101,6 +101,9 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     buildControls();
     buildMenus();
     setTabOrder();
+    // Narrow at start: only the left panel shows (the menu bar's height is added by the
+    // panel's minimum size).
+    resize(kPanelWidth, kPanelHeight);
 
     relay_ = new bridge::Relay(parts_.applicationPort, parts_.keyerPort, parts_.messages, this);
     connect(relay_, &bridge::Relay::chunkForwarded, this, &MainWindow::onChunkForwarded);
@@ -277,7 +280,7 @@ void MainWindow::buildControls() {
     Text3->installEventFilter(this);
     Text5->installEventFilter(this);
 
-    // The left panel always shows whole; the window is sized once the menu bar is built.
+    // The left panel always shows whole, below the menu bar, whatever the menu bar's height.
     surface->setMinimumSize(kPanelWidth, kPanelHeight);
     surface->installEventFilter(this);
     trafficPanel_ = {caption3, Text3, caption5, Text5, Command3, ShowWK, Command5, ShowEcho};
@@ -305,9 +308,6 @@ void MainWindow::buildMenus() {
             &MainWindow::openAbout);
     connect(item("Help", QStringLiteral("&Help")), &QAction::triggered, this,
             &MainWindow::showHelp);
-
-    // Narrow at start: only the left panel shows.
-    resize(kPanelWidth, kPanelHeight + menuBar()->sizeHint().height());
 }
 
 void MainWindow::setTabOrder() {

@@ -302,10 +302,10 @@ TEST_F(MainWindowTest, ShowHideWidensAndNarrowsWithoutCuttingAnythingOff) {
     const auto everythingShownFits = [&] {
         for (QWidget* child : inside->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (!child->isHidden() && !inside->rect().contains(child->geometry())) {
-                return child->objectName();
+                return child->objectName().toStdString();
             }
         }
-        return QString();
+        return std::string();
     };
     EXPECT_EQ(window->width(), 225);
     EXPECT_GE(inside->height(), 292);
