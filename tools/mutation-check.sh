@@ -60,7 +60,10 @@ cases() {
     'text.remove(0, 3);' '' port_tests
   mutant "the Linux message leaves out the file that was tried" src/bridge/port_messages.cpp \
     '.arg(name, QDir::toNativeSeparators(attempt.folder), attempt.device)' \
-    '.arg(name, QDir::toNativeSeparators(attempt.folder), QString())' port_messages_tests
+    '.arg(name, QDir::toNativeSeparators(attempt.folder), QString())' connection_tests
+  mutant "the Windows wording loses the keyer side's own words" src/bridge/port_messages.cpp \
+    '(keyerSide ? QStringLiteral(" on your computer") : QString())' 'QString()' \
+    connection_tests
   mutant "Linux gets the Windows wording" src/bridge/port_messages.h \
     'inline constexpr MessagePlatform kThisPlatform = MessagePlatform::Unix;' \
     'inline constexpr MessagePlatform kThisPlatform = MessagePlatform::Windows;' \

@@ -38,6 +38,7 @@ class FakeSerialPort final : public platform::SerialPort {
         return true;
     }
     QString errorString() const override { return error_; }
+    QString deviceName() const override { return device; }
 
     // The far end sends bytes.
     void deliver(const QByteArray& bytes) {
@@ -54,6 +55,7 @@ class FakeSerialPort final : public platform::SerialPort {
 
     bool refuseOpen = false;
     bool refuseWrite = false;
+    QString device;  // what deviceName() reports as tried
     int openedNumber = -1;
     platform::LineSettings openedSettings;
     QByteArray incoming;
