@@ -13,7 +13,6 @@
 # the test program, run it, expect it to fail, put the file back. At the end: "N of N caught".
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$PWD
 
 # The table. One case per call:
 #   mutant "what goes wrong" FILE 'exact text' 'replacement' TEST-PROGRAM
