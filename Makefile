@@ -1,9 +1,9 @@
-# The everyday commands. `make run` and `make test` work on a fresh Debian 12 machine: both
-# install what the project needs first (quietly when it is there already).
-.PHONY: deps build run test asan fuzz bench demo package screenshots format clean
+# Shortcuts for developers. The README's commands, ./vantrel.sh run and ./vantrel.sh test, need
+# no make; `make run`, `make test` and `make demo` call them. The other targets install every
+# package the project uses first (scripts/install-deps.sh).
+.PHONY: deps build run test demo asan fuzz bench package screenshots mutants format clean
 
 JOBS ?= 2
-export QT_QPA_PLATFORM ?= offscreen
 
 deps:
 	@./scripts/install-deps.sh
@@ -12,19 +12,19 @@ build: deps
 	@cmake --preset dev >/dev/null
 	@cmake --build --preset dev -j $(JOBS)
 
-run: build
-	@mkdir -p run && cp -n assets/cw.wav run/ 2>/dev/null || true
-	cd run && env -u QT_QPA_PLATFORM ../build/dev/src/app/vantrel
+run:
+	./vantrel.sh run
 
-# Sound and serial tests run in real time on a shared machine: one that fails is run once more,
-# and both outcomes show in the output.
-test: build
-	./scripts/with-sound-server.sh ctest --preset dev -j $(JOBS) --repeat until-pass:2
+test:
+	JOBS=$(JOBS) ./vantrel.sh test
+
+demo:
+	./vantrel.sh demo
 
 asan: deps
 	@cmake --preset asan >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
-	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+	QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ./scripts/with-sound-server.sh ctest --preset asan -j $(JOBS) --repeat until-pass:2
 
 fuzz: deps
@@ -37,14 +37,15 @@ bench: deps
 	@cmake --build --preset release -j $(JOBS)
 	./scripts/with-sound-server.sh ./scripts/run-benchmarks.sh build/release
 
-demo: build
-	./scripts/demo.sh
-
 package: deps
 	./scripts/package.sh
 
 screenshots: build
 	./scripts/screenshots.sh
+
+# Breaks the code in the ways listed in the tool and expects a test to catch each (slow).
+mutants: deps
+	./tools/mutation-check.sh
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -4,7 +4,7 @@
 # Click Connect: the logger opens the keyer, calls CQ every few seconds, the monitor sounds it
 # and the keyer's echo comes back. Every byte that crosses is logged in demo/traffic.log.
 #
-#   ./scripts/demo.sh                  (after `make build`; `make demo` does both)
+#   ./scripts/demo.sh                  (after a build; `./vantrel.sh demo` does both)
 #   BUILD_DIR=build/release ./scripts/demo.sh
 #   DEMO_SECONDS=20 ./scripts/demo.sh  (headless on a virtual display: connects, ends after 20 s)
 set -euo pipefail
@@ -15,7 +15,7 @@ sim=$root/$build/tools/vantrel-sim/vantrel-sim
 app=$root/$build/src/app/vantrel
 for program in "$sim" "$app"; do
   if [ ! -x "$program" ]; then
-    echo "demo: $program is missing; run 'make build' first (or 'make demo')" >&2
+    echo "demo: $program is missing; run './vantrel.sh demo', which builds them" >&2
     exit 1
   fi
 done

@@ -1,23 +1,42 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package Vantrel needs to build, run, test, fuzz and package.
-# Fast and silent when everything is already there; needs root (or sudo) otherwise.
+# Installs the Debian 12 packages Vantrel needs for one purpose (and the ones before it):
+#
+#   install-deps.sh run    build and run the program
+#   install-deps.sh test   ... and run the test suite (a private PulseAudio server for sound)
+#   install-deps.sh demo   ... run and show the demo headless (Xvfb, xdotool)
+#   install-deps.sh        everything: also sanitizers, fuzzing, screenshots, packaging
+#
+# Quick and silent when everything is there. Otherwise it runs apt-get update and install, as
+# root directly or through sudo.
 set -euo pipefail
 
-packages=(
-  # build
-  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
-  # Qt 6
-  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev
-  libqt6svg6 qt6-qpa-plugins
-  # tests and benchmarks
+purpose=${1:-all}
+run=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev libqt6svg6
+  qt6-qpa-plugins
+  # configuring the build looks for the test and benchmark libraries
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  # the sound server, recording and virtual serial pairs for tests and the demo
-  pulseaudio pulseaudio-utils sox socat python3
-  # screenshots and the demo window
-  xvfb xauth imagemagick xdotool
-  # packaging
-  dpkg-dev fakeroot file
 )
+# The sound tests start a PulseAudio server of their own. A desktop that runs PipeWire's
+# PulseAudio service keeps it: installing pulseaudio would replace it, so the sound tests skip.
+test=(pulseaudio-utils)
+if [ "$(dpkg-query -W -f='${db:Status-Status}' pipewire-pulse 2>/dev/null || true)" != installed ]; then
+  test+=(pulseaudio)
+fi
+demo=(xvfb xauth xdotool)
+all=(clang clang-format libclang-rt-14-dev sox socat python3 imagemagick dpkg-dev fakeroot file)
+
+case $purpose in
+  run) packages=("${run[@]}") ;;
+  test) packages=("${run[@]}" "${test[@]}") ;;
+  demo) packages=("${run[@]}" "${test[@]}" "${demo[@]}") ;;
+  all) packages=("${run[@]}" "${test[@]}" "${demo[@]}" "${all[@]}") ;;
+  *)
+    echo "usage: $0 [run|test|demo]" >&2
+    exit 2
+    ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -28,7 +47,13 @@ done
 
 echo "Installing: ${missing[*]}"
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "install-deps: these packages are missing; install them as root, or install sudo" >&2
+    exit 1
+  fi
+  sudo="sudo"
+fi
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

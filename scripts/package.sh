@@ -9,7 +9,7 @@ if [ -n "${PACKAGE_BUILD_DIR:-}" ]; then
   dir=$PACKAGE_BUILD_DIR
   cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
-  cmake --build "$dir" -j "$jobs" --target vantrel vantrel-sim
+  cmake --build "$dir" -j "$jobs" --target vantrel vantrel-sim manuals
 else
   dir=build/release
   cmake --preset release >/dev/null

@@ -16,12 +16,24 @@ convert -size 225x292 gradient:'#000060-#000028' \
   -draw "path 'M 0,280 $(for x in $(seq 0 3 225); do printf 'L %d,%.1f ' $x $(echo "280+4*s($x/6)" | bc -l); done)'" \
   background.png
 
-# Icon: a straight key's knob on a blue disc with a dah and a dit.
-convert -size 64x64 xc:none \
-  -fill '#000040' -stroke '#4060ff' -strokewidth 3 -draw "circle 32,32 32,3" \
-  -fill '#00c000' -stroke none -draw "roundrectangle 14,28 36,36 4,4" \
-  -draw "circle 46,32 46,28" \
-  icon.png
+# Icon: a straight key's knob on a blue disc with a dah and a dit, drawn afresh at each of the
+# desktop's icon sizes (the 64-pixel one is also the window's icon).
+icon() {  # size file
+  local size=$1
+  scale() { echo "$1 * $size / 64" | bc -l; }
+  convert -size "${size}x${size}" xc:none \
+    -fill '#000040' -stroke '#4060ff' -strokewidth "$(scale 3)" \
+    -draw "circle $(scale 32),$(scale 32) $(scale 32),$(scale 3)" \
+    -fill '#00c000' -stroke none \
+    -draw "roundrectangle $(scale 14),$(scale 28) $(scale 36),$(scale 36) $(scale 4),$(scale 4)" \
+    -draw "circle $(scale 46),$(scale 32) $(scale 46),$(scale 28)" \
+    -define png:exclude-chunks=date,time "$2"
+}
+icon 64 icon.png
+mkdir -p icons
+for size in 16 22 24 32 48 64 128 256; do
+  icon "$size" "icons/vantrel-$size.png"
+done
 
 # The Close button's picture: a small red cross.
 convert -size 16x16 xc:none -stroke '#c02020' -strokewidth 3 \

@@ -1,13 +1,58 @@
 #include <QApplication>
 #include <QDir>
 
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
 #include "bridge/port_naming.h"
 #include "platform/qt_message_boxes.h"
 #include "platform/qt_serial_port.h"
 #include "shell/main_window.h"
 
+namespace {
+
+// While the window toolkit starts, its messages are held back: when it cannot open a display
+// it says several things and then aborts; the operator gets one clear line instead.
+std::vector<std::pair<QtMsgType, QString>> heldMessages;
+QString firstWarning;
+
+void holdStartMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg) {
+        if (firstWarning.isEmpty() && type != QtDebugMsg) {
+            firstWarning = message;
+        }
+        heldMessages.emplace_back(type, message);
+        return;
+    }
+    const std::string line = app::noDisplayLine(
+        qEnvironmentVariable("DISPLAY").toStdString(),
+        qEnvironmentVariable("WAYLAND_DISPLAY").toStdString(), firstWarning.toStdString());
+    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (const auto answer =
+            app::answerCommandLine(arguments, shell::MainWindow::appVersion.toStdString())) {
+        std::fputs(answer->text.c_str(), stdout);
+        return answer->exitCode;
+    }
+
+    const QtMessageHandler previous = qInstallMessageHandler(holdStartMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const auto& [type, message] : heldMessages) {
+        qt_message_output(type, QMessageLogContext(), message);
+    }
+    heldMessages.clear();
+
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
     QApplication::setApplicationVersion(shell::MainWindow::appVersion);
     // The windows are laid out to the pixel for a small, narrow sans-serif face.

@@ -1,38 +1,20 @@
 #include "bridge/connection.h"
 
-#include "platform/number_text.h"
+#include <QDir>
+
+#include "bridge/port_naming.h"
 
 namespace bridge {
 
-const char* const kSerialControlAddress = "http://www.example.org/vantrel/mscomm32.ocx";
-
-namespace {
-
-// Why a side could not be opened: the serial layer's description, then the port field exactly
-// as typed and a hint about the old serial control's port-number limit.
-QString failureMessage(const QString& description, const char* direction, const char* where,
-                       const QString& typed) {
-    return description + QStringLiteral(". Unable to connect to ") +
-           QString::fromLatin1(direction) + QStringLiteral(" port COM") + typed +
-           QStringLiteral(
-               ". It's possible that the version of C:\\Windows\\SysWow64\\mscomm32.ocx") +
-           QString::fromLatin1(where) +
-           QStringLiteral(
-               " is restricting the highest port number. A possible fix is to download a "
-               "modifed version of this file, reboot the system, backup the file and replace "
-               "it with a downloaded version from ") +
-           QString::fromLatin1(kSerialControlAddress) + QStringLiteral(" ");
-}
-
-}  // namespace
-
 Connection::Connection(platform::SerialPort& applicationPort, SideControls application,
                        platform::SerialPort& keyerPort, SideControls keyer,
-                       platform::MessageBoxes& messages, QObject* parent)
+                       platform::MessageBoxes& messages, QObject* parent, MessagePlatform platform)
     : QObject(parent),
-      application_{applicationPort, std::move(application), "19200,N,8,1", "input", ""},
-      keyer_{keyerPort, std::move(keyer), "1200,N,8,1", "output", " on your computer"},
-      messages_(messages) {
+      application_{
+          applicationPort, std::move(application), "19200,N,8,1", {"input", "Virtual Port"}},
+      keyer_{keyerPort, std::move(keyer), "1200,N,8,1", {"output", "Winkey Port"}},
+      messages_(messages),
+      platform_(platform) {
     connect(&applicationPort, &platform::SerialPort::failed, this,
             [this](const QString& description) { portFailed(application_, description); });
     connect(&keyerPort, &platform::SerialPort::failed, this,
@@ -51,11 +33,16 @@ QString Connection::click() {
                 }
             }
         }
-        return QStringLiteral("Connect");
+    } else {
+        InitComm();
+        InitComm1();
     }
-    InitComm();
-    InitComm1();
-    return QStringLiteral("Disconnect");
+    return caption();
+}
+
+QString Connection::caption() const {
+    const bool lit = application_.controls.lightShown() || keyer_.controls.lightShown();
+    return lit ? QStringLiteral("Disconnect") : QStringLiteral("Connect");
 }
 
 void Connection::InitComm() {
@@ -71,20 +58,24 @@ void Connection::closeAll() {
 }
 
 void Connection::open(Side& side) {
-    const QString typed = side.controls.portText();
+    OpenAttempt attempt;
+    attempt.typed = side.controls.portText();
+    attempt.folder = QDir::currentPath();
     const auto fail = [&](const QString& description) {
-        messages_.inform(failureMessage(description, side.direction, side.where, typed));
+        attempt.description = description;
+        attempt.device = side.port.deviceName();
+        messages_.inform(openFailureText(platform_, side.words, attempt));
     };
 
     if (side.port.isOpen()) {
         side.port.close();
     }
-    const auto number =
-        numbers::roundToInt16(numbers::leadingNumber(typed.trimmed().toStdString()));
+    const auto number = portFieldNumber(attempt.typed);
     if (!number) {
         fail(QStringLiteral("Overflow"));
         return;
     }
+    attempt.number = *number;
     const auto settings = platform::parseLineSettings(side.settings);
     if (!settings) {
         fail(QStringLiteral("Invalid property value"));
@@ -94,12 +85,14 @@ void Connection::open(Side& side) {
         fail(side.port.errorString());
         return;
     }
+    side.number = *number;
     side.controls.showLight(true);
 }
 
 void Connection::portFailed(Side& side, const QString& description) {
     side.controls.showLight(false);
-    messages_.inform(description);
+    messages_.inform(lostPortText(side.words, description, side.number, side.port.deviceName()));
+    emit lightsChanged();
 }
 
 }  // namespace bridge

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "bridge/port_messages.h"
 #include "platform/message_boxes.h"
 #include "platform/serial_port.h"
 
@@ -18,17 +19,20 @@ struct SideControls {
 };
 
 // The Connect/Disconnect button. The two status lights are the connection state: the button
-// decides from them alone what a click does.
+// decides from them alone what a click does, and its caption follows them.
 class Connection : public QObject {
     Q_OBJECT
 
   public:
     Connection(platform::SerialPort& applicationPort, SideControls application,
                platform::SerialPort& keyerPort, SideControls keyer,
-               platform::MessageBoxes& messages, QObject* parent = nullptr);
+               platform::MessageBoxes& messages, QObject* parent = nullptr,
+               MessagePlatform platform = kThisPlatform);
 
-    // One click of the button; returns its new caption ("Connect" or "Disconnect").
+    // One click of the button; returns its new caption.
     QString click();
+    // "Disconnect" while a light is shown, else "Connect".
+    QString caption() const;
 
     // Opens one side ("19200,N,8,1" for the application, "1200,N,8,1" for the keyer) and lights
     // it, or tells the operator why not. Opening sends nothing.
@@ -38,13 +42,17 @@ class Connection : public QObject {
     // Closes both ports (the window is going away).
     void closeAll();
 
+  signals:
+    // A light went out on its own: an open port stopped working.
+    void lightsChanged();
+
   private:
     struct Side {
         platform::SerialPort& port;
         SideControls controls;
-        const char* settings;   // baud, parity, data bits, stop bits
-        const char* direction;  // "input" or "output", as the failure message names the side
-        const char* where;      // words the keyer side's failure message adds
+        const char* settings;  // baud, parity, data bits, stop bits
+        SideWords words;
+        int number = 0;  // the port number it was opened with
     };
 
     void open(Side& side);
@@ -53,9 +61,7 @@ class Connection : public QObject {
     Side application_;
     Side keyer_;
     platform::MessageBoxes& messages_;
+    MessagePlatform platform_;
 };
-
-// Where the operator can find a serial control that lifts the old port-number limit.
-extern const char* const kSerialControlAddress;
 
 }  // namespace bridge

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+#include "platform/number_text.h"
+
 namespace bridge {
 
 QString devicePathForPort(int number, const QDir& workingDirectory) {
@@ -18,6 +20,14 @@ QString devicePathForPort(int number, const QDir& workingDirectory) {
     }
     return QStringLiteral("/dev/ttyS%1").arg(number - 1);
 #endif
+}
+
+std::optional<std::int16_t> portFieldNumber(const QString& field) {
+    QString text = field.trimmed();
+    if (text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
+        text.remove(0, 3);
+    }
+    return numbers::roundToInt16(numbers::leadingNumber(text.toStdString()));
 }
 
 }  // namespace bridge

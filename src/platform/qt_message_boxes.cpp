@@ -1,35 +1,59 @@
 #include "platform/qt_message_boxes.h"
 
-#include <QMessageBox>
-
 namespace platform {
-namespace {
 
-QMessageBox* makeBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
-                     const QString& text, QMessageBox::StandardButtons buttons) {
-    auto* box = new QMessageBox(icon, title, text, buttons, parent);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    return box;
+QtMessageBoxes::~QtMessageBoxes() {
+    waiting_.clear();
+    if (showing_ != nullptr) {
+        QObject::disconnect(showing_, nullptr, nullptr, nullptr);
+        delete showing_;
+    }
 }
 
-}  // namespace
-
 void QtMessageBoxes::inform(const QString& text) {
-    makeBox(parent_, QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok)->show();
+    post({QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok, {}});
 }
 
 void QtMessageBoxes::warn(const QString& title, const QString& text) {
-    makeBox(parent_, QMessageBox::Warning, title, text, QMessageBox::Ok)->show();
+    post({QMessageBox::Warning, title, text, QMessageBox::Ok, {}});
 }
 
 void QtMessageBoxes::askYesNo(const QString& text, std::function<void(bool)> answer) {
-    auto* box = makeBox(parent_, QMessageBox::Question, kApplicationTitle, text,
-                        QMessageBox::Yes | QMessageBox::No);
-    QObject::connect(box, &QMessageBox::finished, box, [box, answer = std::move(answer)](int) {
-        if (answer) {
-            answer(box->clickedButton() == box->button(QMessageBox::Yes));
-        }
+    post({QMessageBox::Question, kApplicationTitle, text, QMessageBox::Yes | QMessageBox::No,
+          std::move(answer)});
+}
+
+void QtMessageBoxes::post(Message message) {
+    waiting_.push_back(std::move(message));
+    if (showing_ == nullptr) {
+        showNext();
+    }
+}
+
+// Shows the first waiting message. When its box is closed, the next one follows.
+void QtMessageBoxes::showNext() {
+    if (waiting_.empty()) {
+        return;
+    }
+    Message message = std::move(waiting_.front());
+    waiting_.pop_front();
+    auto* box =
+        new QMessageBox(message.icon, message.title, message.text, message.buttons, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (parent_ != nullptr) {
+        box->setWindowModality(Qt::WindowModal);
+    }
+    if (message.answer) {
+        QObject::connect(box, &QMessageBox::finished, box,
+                         [box, answer = std::move(message.answer)](int) {
+                             answer(box->clickedButton() == box->button(QMessageBox::Yes));
+                         });
+    }
+    QObject::connect(box, &QMessageBox::finished, [this] {
+        showing_ = nullptr;
+        showNext();
     });
+    showing_ = box;
     box->show();
 }
 

@@ -41,11 +41,13 @@ QtSerialPort::QtSerialPort(std::function<QString(int)> deviceForPort, QObject* p
 bool QtSerialPort::open(int number, const LineSettings& settings) {
     close();
     leftover_.clear();
+    device_.clear();
     if (number < 1) {
         error_ = QStringLiteral("Invalid port number");
         return false;
     }
-    port_.setPortName(deviceForPort_(number));
+    device_ = deviceForPort_(number);
+    port_.setPortName(device_);
     static const std::pair<char, QSerialPort::Parity> kParities[] = {
         {'N', QSerialPort::NoParity},
         {'E', QSerialPort::EvenParity},

@@ -26,6 +26,7 @@ class QtSerialPort final : public SerialPort {
     QByteArray read(qint64 maxBytes) override;
     bool write(const QByteArray& bytes) override;
     QString errorString() const override { return error_; }
+    QString deviceName() const override { return device_; }
 
   private:
     void onError(QSerialPort::SerialPortError error);
@@ -34,6 +35,7 @@ class QtSerialPort final : public SerialPort {
     QSerialPort port_;
     QByteArray leftover_;  // read before the port failed, not yet handed out
     QString error_;
+    QString device_;
 };
 
 }  // namespace platform

@@ -39,6 +39,8 @@ class SerialPort : public QObject {
     // Queues bytes for sending; false with errorString() set when the port refuses them.
     virtual bool write(const QByteArray& bytes) = 0;
     virtual QString errorString() const = 0;
+    // The device the last open() tried (a path, or COMn on Windows); empty when it tried none.
+    virtual QString deviceName() const { return {}; }
 
   signals:
     // The port was opened: a new connection begins.

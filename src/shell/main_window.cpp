@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -22,6 +23,8 @@
 #include "keyer/transmit_pane.h"
 #include "platform/number_text.h"
 #include "shell/settings_file.h"
+#include "shell/typing_keys.h"
+#include "shell/value_bar.h"
 #include "shell/window_parts.h"
 #include "tone/monitor_player.h"
 #include "update/about_window.h"
@@ -38,6 +41,13 @@ const QString MainWindow::appVersion = QStringLiteral("1.64");
 namespace {
 
 constexpr int kTwipsPerPixel = 15;
+// The left panel, all that shows of the narrow window.
+constexpr int kPanelWidth = 3375 / kTwipsPerPixel;
+constexpr int kPanelHeight = 4380 / kTwipsPerPixel;
+// The design's outer widths count a frame of 380 twips around the window's inside. Show and
+// Hide decide on that width, so the two layouts are the same under every window manager: the
+// narrow one shows the left panel exactly, the wide one both panes with a margin.
+constexpr int kFrameTwips = 3755 - 3375;
 constexpr int kMinSpeed = 5;
 constexpr int kMaxSpeed = 50;
 // Panes are cut back when they grow past this many characters...
@@ -92,6 +102,9 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     buildControls();
     buildMenus();
     setTabOrder();
+    // Narrow at start: only the left panel shows (the menu bar's height is added by the
+    // panel's minimum size).
+    resize(kPanelWidth, kPanelHeight);
 
     relay_ = new bridge::Relay(parts_.applicationPort, parts_.keyerPort, parts_.messages, this);
     connect(relay_, &bridge::Relay::chunkForwarded, this, &MainWindow::onChunkForwarded);
@@ -108,6 +121,8 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
                                side(Text2, Shape2), parts_.messages, this);
     connect(Command1, &QPushButton::clicked, this,
             [this] { Command1->setText(connection_->click()); });
+    connect(connection_, &bridge::Connection::lightsChanged, this,
+            [this] { Command1->setText(connection_->caption()); });
 
     monitor_ = new tone::MonitorPlayer(this);
     connect(Text6, &QLineEdit::textChanged, this, &MainWindow::followLatency);
@@ -154,17 +169,10 @@ void MainWindow::buildControls() {
         f->setToolTip(hint);
         return f;
     };
-    const auto bar = [surface](const char* name, int bottom, int top, int value, QRect where) {
-        // The top of each bar is its highest value, as the operator reads it.
-        auto* b = new QScrollBar(Qt::Vertical, surface);
+    const auto bar = [surface](const char* name, int bottom, int top, int value, QRect where,
+                               std::function<QString(int)> describe) {
+        auto* b = new ValueBar(bottom, top, value, std::move(describe), surface);
         b->setObjectName(QString::fromLatin1(name));
-        b->setRange(bottom, top);
-        b->setInvertedAppearance(true);
-        b->setInvertedControls(false);
-        b->setSingleStep(1);
-        b->setPageStep(1);
-        b->setValue(value);
-        b->setFocusPolicy(Qt::StrongFocus);
         b->setGeometry(where);
         return b;
     };
@@ -218,12 +226,21 @@ void MainWindow::buildControls() {
     Text6 = field("Text6", QStringLiteral("2"), twips(2280, 480, 495, 375),
                   QStringLiteral("Enter the latency (Delay time in ms) that your WIFI has."));
     label("Label4", QStringLiteral("Volume   Pitch"), twips(360, 1680, 1335, 375));
-    VScroll1 = bar("VScroll1", -3000, 0, -2000, twips(480, 2040, 255, 1575));
-    VScroll3 = bar("VScroll3", 3000, 8000, 6000, twips(1080, 2040, 255, 1575));
+    // Volume in hundredths of a dB; the pitch is a tenth of the supplied tone's frequency.
+    VScroll1 = bar("VScroll1", -3000, 0, -2000, twips(480, 2040, 255, 1575), [](int level) {
+        return QStringLiteral("Volume: %1 dB").arg(QString::number(level / 100.0));
+    });
+    VScroll3 = bar("VScroll3", 3000, 8000, 6000, twips(1080, 2040, 255, 1575), [](int pitch) {
+        return QStringLiteral("Pitch: %1 Hz").arg(QString::number(pitch / 10.0));
+    });
     Text4 = field("Text4", QStringLiteral("28"), twips(2280, 1560, 495, 375),
                   QStringLiteral("This is the CW speed. You can set it with the slider but to "
                                  "keep everything in sync set it with the source app slider"));
-    VScroll2 = bar("VScroll2", 5, 50, 28, twips(2400, 2040, 255, 1575));
+    VScroll2 = bar("VScroll2", 5, 50, 28, twips(2400, 2040, 255, 1575),
+                   [](int speed) { return QStringLiteral("Speed: %1 wpm").arg(speed); });
+    // A dragged thumb changes the speed once, where it is let go: the keyer hears the settled
+    // speed, not every step on the way.
+    VScroll2->setTracking(false);
     const char* const letterNames[] = {"Label1", "Label6",  "Label7", "Label8",
                                        "Label9", "Label10", "Label11"};
     const QString letters = QStringLiteral("CWSpeed");
@@ -267,16 +284,19 @@ void MainWindow::buildControls() {
     Text3->installEventFilter(this);
     Text5->installEventFilter(this);
 
-    // Narrow at start: only the left panel shows.
-    const int clientHeight = 4380 / kTwipsPerPixel;
-    resize(3375 / kTwipsPerPixel, clientHeight + menuBar()->sizeHint().height());
+    // The left panel always shows whole, below the menu bar, whatever the menu bar's height.
+    surface->setMinimumSize(kPanelWidth, kPanelHeight);
+    surface->installEventFilter(this);
+    trafficPanel_ = {caption3, Text3, caption5, Text5, Command3, ShowWK, Command5, ShowEcho};
 }
 
 void MainWindow::buildMenus() {
-    QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+    // Alt and the underlined letter open each menu item; Ctrl+Q ends the program.
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
     file->setObjectName(QStringLiteral("File"));
-    QAction* exit = file->addAction(QStringLiteral("Exit"));
+    QAction* exit = file->addAction(QStringLiteral("E&xit"));
     exit->setObjectName(QStringLiteral("Exit"));
+    exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, &QWidget::close);
 
     const auto item = [this](const char* name, const QString& caption) {
@@ -284,13 +304,14 @@ void MainWindow::buildMenus() {
         action->setObjectName(QString::fromLatin1(name));
         return action;
     };
-    connect(item("Dev", QStringLiteral("Sound")), &QAction::triggered, this,
+    connect(item("Dev", QStringLiteral("S&ound")), &QAction::triggered, this,
             &MainWindow::openDevices);
-    Xmt = item("Xmt", QStringLiteral("Show"));
+    Xmt = item("Xmt", QStringLiteral("&Show"));
     connect(Xmt, &QAction::triggered, this, &MainWindow::toggleTrafficPanes);
-    connect(item("About", QStringLiteral("About")), &QAction::triggered, this,
+    connect(item("About", QStringLiteral("&About")), &QAction::triggered, this,
             &MainWindow::openAbout);
-    connect(item("Help", QStringLiteral("Help")), &QAction::triggered, this, &MainWindow::showHelp);
+    connect(item("Help", QStringLiteral("&Help")), &QAction::triggered, this,
+            &MainWindow::showHelp);
 }
 
 void MainWindow::setTabOrder() {
@@ -432,6 +453,9 @@ void MainWindow::onKeyerBytesRelayed(const QByteArray& bytes) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == centralWidget() && event->type() == QEvent::Resize) {
+        showWhatFits();
+    }
     if (event->type() != QEvent::KeyPress) {
         return QMainWindow::eventFilter(watched, event);
     }
@@ -446,29 +470,16 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-// A key in the typing pane goes to the keyer as a chunk of its own, in upper case; Esc sends
-// the keyer's clear-buffer byte 0x0A. The pane still edits the key as usual.
+// A key in the typing pane goes to the keyer as a chunk of its own (typedByte says which keys
+// send what). The pane still edits the key as usual.
 bool MainWindow::onTypingPaneKey(QKeyEvent* key) {
     if (isEnter(key)) {
         focusAtEnd(Text5);
         return true;
     }
-    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab) {
-        return false;
-    }
-    QChar typed;
-    if (key->key() == Qt::Key_Escape) {
-        typed = QChar(0x0A);
-    } else if (key->text().size() == 1) {
-        typed = key->text().at(0);
-    } else {
-        return false;
-    }
-    const QChar upper = typed.toUpper();
-    const char16_t code = upper.unicode() <= 0xFF ? upper.unicode() : typed.unicode();
-    if (code <= 0xFF) {
+    if (const std::optional<char> byte = typedByte(*key)) {
         relay_->setLocalTyping(true);
-        relay_->GetDataWinkey(std::string(1, static_cast<char>(code)));
+        relay_->GetDataWinkey(std::string(1, *byte));
     }
     if (key->key() == Qt::Key_Escape) {
         Text3->insertPlainText(QStringLiteral("\n"));
@@ -478,11 +489,19 @@ bool MainWindow::onTypingPaneKey(QKeyEvent* key) {
 }
 
 void MainWindow::toggleTrafficPanes() {
-    const int outer = frameGeometry().width() * kTwipsPerPixel;
+    const int outer = width() * kTwipsPerPixel + kFrameTwips;
     const int wanted = outer >= 8000 ? 3755 : 9855;
-    const int decoration = frameGeometry().width() - width();
-    resize(wanted / kTwipsPerPixel - decoration, height());
-    Xmt->setText(wanted <= 7000 ? QStringLiteral("Show") : QStringLiteral("Hide"));
+    resize((wanted - kFrameTwips) / kTwipsPerPixel, height());
+    Xmt->setText(wanted <= 7000 ? QStringLiteral("&Show") : QStringLiteral("Hi&de"));
+}
+
+// A traffic control shows only while it fits the window whole, so the keyboard never reaches
+// one the operator cannot see.
+void MainWindow::showWhatFits() {
+    const int inside = centralWidget()->width();
+    for (QWidget* control : trafficPanel_) {
+        control->setVisible(control->geometry().right() < inside);
+    }
 }
 
 void MainWindow::showHelp() {

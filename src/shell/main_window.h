@@ -84,6 +84,7 @@ class MainWindow : public QMainWindow {
     void onKeyerBytesRelayed(const QByteArray& bytes);
     bool onTypingPaneKey(QKeyEvent* key);
     void toggleTrafficPanes();
+    void showWhatFits();
     void showHelp();
     void openDevices();
     void openAbout();
@@ -113,7 +114,8 @@ class MainWindow : public QMainWindow {
     QPlainTextEdit* Text5 = nullptr;  // copy pane; shows the keyer's echo
     QCheckBox* ShowWK = nullptr;
     QCheckBox* ShowEcho = nullptr;
-    QAction* Xmt = nullptr;  // Show / Hide
+    QAction* Xmt = nullptr;               // Show / Hide
+    std::vector<QWidget*> trafficPanel_;  // the controls right of the left panel
 
     bridge::Relay* relay_ = nullptr;
     bridge::Connection* connection_ = nullptr;

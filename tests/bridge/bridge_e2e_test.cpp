@@ -22,10 +22,9 @@
 
 namespace {
 
-const char* const kInputTail =
-    ". It's possible that the version of C:\\Windows\\SysWow64\\mscomm32.ocx is restricting the "
-    "highest port number. A possible fix is to download a modifed version of this file, reboot "
-    "the system, backup the file and replace it with a downloaded version from ";
+const char* const kDialout =
+    " and, on Linux, that your user is in the dialout group (sudo adduser $USER dialout, then "
+    "log in again).";
 
 class BridgeTest : public testing::Test {
   protected:
@@ -94,16 +93,21 @@ TEST_F(BridgeTest, ConnectLightsBothAndWritesNothing) {
     EXPECT_EQ(control<QPushButton>("Command1")->text(), "Connect");
 }
 
+// A port that cannot be opened is named with the file that was tried and what to do about it,
+// after the serial layer's own words; the other side is still opened.
 TEST_F(BridgeTest, AMissingPortTellsWhyAndLeavesTheOtherSideLit) {
     auto keyer = link(17);
     open(" 99 ", "17");
     clickConnect();
     ASSERT_EQ(messages.shown.size(), 1u);
-    const QString text = messages.shown[0].text;
-    // The serial layer's description first, then our words with the field exactly as typed.
-    EXPECT_TRUE(text.contains(". Unable to connect to input port COM 99 " + QString(kInputTail)));
-    EXPECT_FALSE(text.startsWith(". Unable"));
-    EXPECT_TRUE(text.endsWith("/mscomm32.ocx "));
+    EXPECT_EQ(messages.shown[0].text,
+              "No such file or directory. Unable to connect to the input port COM99 (Virtual "
+              "Port): there is no COM99 in " +
+                  folder.path() +
+                  ", the folder Vantrel was started from, so /dev/ttyS98 was tried. Make COM99 "
+                  "there a link to the serial device or to one end of a virtual pair (for "
+                  "example: ln -s /dev/ttyUSB0 COM99), check that the device exists" +
+                  kDialout);
     EXPECT_FALSE(lit("Shape1"));
     EXPECT_TRUE(lit("Shape2"));
     EXPECT_EQ(control<QPushButton>("Command1")->text(), "Disconnect");
@@ -111,18 +115,42 @@ TEST_F(BridgeTest, AMissingPortTellsWhyAndLeavesTheOtherSideLit) {
     clickConnect();  // closes the keyer side only
     EXPECT_FALSE(lit("Shape2"));
     EXPECT_FALSE(keyerPort.isOpen());
+    EXPECT_EQ(control<QPushButton>("Command1")->text(), "Connect");
+
+    // A link whose far end is gone: the link is what was tried.
+    keyer->unplug();
+    messages.shown.clear();
+    control<QLineEdit>("Text1")->setText(QStringLiteral("17"));
+    clickConnect();
+    ASSERT_EQ(messages.shown.size(), 2u);
+    EXPECT_TRUE(messages.shown[0].text.endsWith(
+        ". Unable to connect to the input port COM17 (Virtual Port): tried " +
+        folder.filePath("COM17") +
+        ". Check that the device it leads to exists (the program that makes a virtual pair, "
+        "such as socat, must still be running), that no other program has it open" +
+        kDialout))
+        << messages.shown[0].text.toStdString();
+    EXPECT_EQ(control<QPushButton>("Command1")->text(), "Connect");  // no light shows
 }
 
 TEST_F(BridgeTest, PortFieldsAreReadAsNumbers) {
     auto logger = link(5);
-    open(" 5 ", "COM5");
+    auto keyer = link(6);
+    open(" 5 ", "COM 6");
     clickConnect();
-    EXPECT_TRUE(lit("Shape1"));   // blanks around 5 are trimmed
-    EXPECT_FALSE(lit("Shape2"));  // COM5 reads as port 0
+    EXPECT_TRUE(lit("Shape1"));  // blanks around 5 are trimmed
+    EXPECT_TRUE(lit("Shape2"));  // a leading COM is skipped
+    EXPECT_TRUE(messages.shown.empty());
+    clickConnect();
+
+    control<QLineEdit>("Text2")->setText(QStringLiteral("Winkey"));
+    clickConnect();
+    EXPECT_FALSE(lit("Shape2"));
     ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_TRUE(messages.shown[0].text.contains(
-        ". Unable to connect to output port COMCOM5. It's possible that the version of "
-        "C:\\Windows\\SysWow64\\mscomm32.ocx on your computer is restricting"));
+    EXPECT_EQ(messages.shown[0].text,
+              "Invalid port number. Unable to connect to the output port (Winkey Port): "
+              "\"Winkey\" is not a port number. Type the number n of the port COMn, for "
+              "example 16.");
 }
 
 TEST_F(BridgeTest, EveryByteValuePassesBothWays) {
@@ -207,7 +235,15 @@ TEST_F(BridgeTest, AnUnpluggedPortIsClosedOnceAndTheOtherSideGoesOn) {
         const char* dead = keyerSide ? "Shape2" : "Shape1";
         ASSERT_TRUE(waitUntil([&] { return !lit(dead); }));
         runEvents(200);
-        EXPECT_EQ(messages.shown.size(), 1u);  // one message, no storm
+        ASSERT_EQ(messages.shown.size(), 1u);  // one message, no storm
+        // It names the side and the file, after the serial layer's words.
+        const QString side = keyerSide
+                                 ? "output port COM17 (Winkey Port, " + folder.filePath("COM17")
+                                 : "input port COM16 (Virtual Port, " + folder.filePath("COM16");
+        EXPECT_TRUE(messages.shown[0].text.contains(". The " + side + ") stopped working"))
+            << messages.shown[0].text.toStdString();
+        EXPECT_FALSE(messages.shown[0].text.startsWith(". The"));
+        EXPECT_EQ(control<QPushButton>("Command1")->text(), "Disconnect");
         EXPECT_TRUE(lit(keyerSide ? "Shape1" : "Shape2"));
         EXPECT_FALSE((keyerSide ? keyerPort : applicationPort).isOpen());
         clickConnect();  // disconnects the side still lit

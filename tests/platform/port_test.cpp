@@ -43,6 +43,16 @@ TEST(PortNaming, LinksInTheWorkingDirectoryComeFirst) {
 #endif
 }
 
+TEST(PortNaming, PortFieldsAreReadAsNumbers) {
+    const std::pair<const char*, std::optional<int>> fields[] = {
+        {"16", 16}, {" 16 ", 16}, {"COM16", 16}, {"com 16", 16}, {" Com16", 16}, {"16.5", 16},
+        {"", 0},    {"COM", 0},   {"abc", 0},    {"CCOM16", 0},  {"40000", {}},  {"COM5x", 5}};
+    for (const auto& [field, number] : fields) {
+        const auto read = bridge::portFieldNumber(QString::fromLatin1(field));
+        EXPECT_EQ(read ? std::optional<int>(*read) : std::nullopt, number) << field;
+    }
+}
+
 TEST(QtSerialPort, OpensWithTheLineSettingsAndReportsFailures) {
     QTemporaryDir folder;
     PtyPair far(QDir(folder.path()).filePath("COM7").toStdString());
@@ -65,8 +75,10 @@ TEST(QtSerialPort, OpensWithTheLineSettingsAndReportsFailures) {
         [&](int n) { return bridge::devicePathForPort(n, QDir(folder.path())); });
     EXPECT_FALSE(second.open(7, *platform::parseLineSettings("1200,N,8,1")));
     EXPECT_FALSE(second.errorString().isEmpty());
+    EXPECT_EQ(second.deviceName(), QDir(folder.path()).filePath("COM7"));
     EXPECT_FALSE(second.open(0, *platform::parseLineSettings("1200,N,8,1")));
     EXPECT_EQ(second.errorString(), "Invalid port number");
+    EXPECT_EQ(second.deviceName(), "");  // no device was tried
 
     // Unplugged: one failure, the port closed, no storm of errors.
     int failures = 0;

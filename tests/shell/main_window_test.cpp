@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTest>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -39,6 +43,7 @@ class MainWindowTest : public testing::Test {
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
+    QAction* menu(const char* name) { return control<QAction>(name); }
     void writeSettings(const QString& name, const QByteArray& bytes) {
         QFile file(folder.filePath(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -52,6 +57,29 @@ class MainWindowTest : public testing::Test {
         QTest::mouseClick(control<QPushButton>("Command1"), Qt::LeftButton);
         keyerPort.writes.clear();
     }
+    // Walks the focus chain with Tab from the first port field, once round.
+    QStringList tabRound() {
+        window->activateWindow();
+        EXPECT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window.get(); }));
+        control<QWidget>("Text1")->setFocus();
+        QStringList visited{window->focusWidget()->objectName()};
+        for (int i = 0; i < 20; ++i) {
+            QTest::keyClick(window->windowHandle(), Qt::Key_Tab);
+            if (window->focusWidget()->objectName() == visited.front()) {
+                break;
+            }
+            visited << window->focusWidget()->objectName();
+        }
+        return visited;
+    }
+    // A key as the keyboard delivers it, with its text, pressed and released in `target`.
+    static void press(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers,
+                      const QString& text) {
+        QKeyEvent down(QEvent::KeyPress, key, modifiers, text);
+        QApplication::sendEvent(target, &down);
+        QKeyEvent up(QEvent::KeyRelease, key, modifiers, text);
+        QApplication::sendEvent(target, &up);
+    }
 
     WorkingFolder folder;
     FakeSerialPort applicationPort;
@@ -59,6 +87,10 @@ class MainWindowTest : public testing::Test {
     RecordingMessageBoxes messages;
     std::unique_ptr<shell::MainWindow> window;
 };
+
+QString withoutMnemonic(QString text) {
+    return text.remove(QLatin1Char('&'));
+}
 
 TEST_F(MainWindowTest, HasEveryControlWithItsCaptionAndRange) {
     open();
@@ -100,18 +132,22 @@ TEST_F(MainWindowTest, HasEveryControlWithItsCaptionAndRange) {
     EXPECT_TRUE(control<QWidget>("Shape1")->isHidden());
     EXPECT_TRUE(control<QWidget>("Shape2")->isHidden());
 
-    // Scroll bars: value, bottom, top (the top shows the highest value).
+    // Scroll bars: value, bottom, top (the top shows the highest value), and the value in the
+    // operator's unit as the tooltip.
     struct Bar {
         const char* name;
         int value, bottom, top;
+        const char* tip;
     };
-    for (const Bar& b : {Bar{"VScroll1", -2000, -3000, 0}, Bar{"VScroll2", 28, 5, 50},
-                         Bar{"VScroll3", 6000, 3000, 8000}}) {
+    for (const Bar& b : {Bar{"VScroll1", -2000, -3000, 0, "Volume: -20 dB"},
+                         Bar{"VScroll2", 28, 5, 50, "Speed: 28 wpm"},
+                         Bar{"VScroll3", 6000, 3000, 8000, "Pitch: 600 Hz"}}) {
         auto* bar = control<QScrollBar>(b.name);
         EXPECT_EQ(bar->value(), b.value) << b.name;
         EXPECT_EQ(bar->minimum(), b.bottom) << b.name;
         EXPECT_EQ(bar->maximum(), b.top) << b.name;
         EXPECT_TRUE(bar->invertedAppearance()) << b.name;
+        EXPECT_EQ(bar->toolTip(), b.tip) << b.name;
     }
     // Positions are the design's twips over 15.
     EXPECT_EQ(control<QWidget>("Text3")->geometry(), QRect(248, 24, 169, 217));
@@ -119,25 +155,181 @@ TEST_F(MainWindowTest, HasEveryControlWithItsCaptionAndRange) {
 
     QStringList menus;
     for (QAction* action : window->menuBar()->actions()) {
-        menus << action->text();
+        menus << withoutMnemonic(action->text());
     }
     EXPECT_EQ(menus, (QStringList{"File", "Sound", "Show", "About", "Help"}));
     EXPECT_EQ(control<QLineEdit>("Text6")->toolTip(),
               "Enter the latency (Delay time in ms) that your WIFI has.");
 }
 
-TEST_F(MainWindowTest, TabGoesRoundTheWindowInOrder) {
+// Every arrow, trough click, key and wheel turn moves a bar the way it is drawn: up is higher.
+TEST_F(MainWindowTest, BarsMoveTheWayTheyAreDrawn) {
+    open();
+    connectPorts();
+    enum Way {
+        TopArrow,
+        BottomArrow,
+        TroughAbove,
+        TroughBelow,
+        KeyUp,
+        KeyDown,
+        Home,
+        End,
+        WheelUp
+    };
+    struct Step {
+        Way way;
+        int change;  // from the middle value; Home and End: to the top or bottom
+    };
+    const Step steps[] = {{TopArrow, +1},    {BottomArrow, -1}, {TroughAbove, +1},
+                          {TroughBelow, -1}, {KeyUp, +1},       {KeyDown, -1},
+                          {Home, 0},         {End, 0},          {WheelUp, +1}};
+    struct Bar {
+        const char* name;
+        int middle;
+        const char* tipAbove;  // the tooltip one step above the middle
+    };
+    for (const Bar& b :
+         {Bar{"VScroll1", -1500, "Volume: -14.99 dB"}, Bar{"VScroll2", 28, "Speed: 29 wpm"},
+          Bar{"VScroll3", 5500, "Pitch: 550.1 Hz"}}) {
+        auto* bar = control<QScrollBar>(b.name);
+        const int arrow = bar->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, bar);
+        const int x = bar->width() / 2;
+        for (const Step& step : steps) {
+            bar->setValue(b.middle);
+            keyerPort.writes.clear();
+            switch (step.way) {
+                case TopArrow:
+                    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(x, arrow / 2));
+                    break;
+                case BottomArrow:
+                    QTest::mouseClick(bar, Qt::LeftButton, {},
+                                      QPoint(x, bar->height() - arrow / 2));
+                    break;
+                case TroughAbove:
+                    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(x, arrow + 2));
+                    break;
+                case TroughBelow:
+                    QTest::mouseClick(bar, Qt::LeftButton, {},
+                                      QPoint(x, bar->height() - arrow - 3));
+                    break;
+                case KeyUp:
+                    QTest::keyClick(bar, Qt::Key_Up);
+                    break;
+                case KeyDown:
+                    QTest::keyClick(bar, Qt::Key_Down);
+                    break;
+                case Home:
+                    QTest::keyClick(bar, Qt::Key_Home);
+                    break;
+                case End:
+                    QTest::keyClick(bar, Qt::Key_End);
+                    break;
+                case WheelUp: {
+                    const QPointF at(x, bar->height() / 2);
+                    QWheelEvent wheel(at, bar->mapToGlobal(at), QPoint(), QPoint(0, 120),
+                                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                    QApplication::sendEvent(bar, &wheel);
+                    break;
+                }
+            }
+            const int wanted = step.way == Home  ? bar->maximum()
+                               : step.way == End ? bar->minimum()
+                                                 : b.middle + step.change;
+            EXPECT_EQ(bar->value(), wanted) << b.name << " way " << step.way;
+            if (step.change > 0) {
+                EXPECT_EQ(bar->toolTip(), b.tipAbove) << b.name << " way " << step.way;
+            }
+            if (bar->objectName() == "VScroll2") {
+                // Each settled speed goes to the keyer once.
+                const QByteArray command("\x02", 1);
+                EXPECT_EQ(keyerPort.written(), command + static_cast<char>(wanted))
+                    << "way " << step.way;
+            }
+        }
+    }
+}
+
+TEST_F(MainWindowTest, DraggingTheSpeedSendsOnlyWhereItIsLetGo) {
+    open();
+    connectPorts();
+    auto* bar = control<QScrollBar>("VScroll2");
+    bar->setSliderDown(true);  // the thumb held, as a mouse press on it does
+    for (int speed = 29; speed <= 40; ++speed) {
+        bar->setSliderPosition(speed);
+    }
+    EXPECT_TRUE(keyerPort.writes.empty());
+    EXPECT_EQ(bar->toolTip(), "Speed: 40 wpm");  // the tooltip follows the thumb
+    bar->setSliderDown(false);
+    EXPECT_EQ(keyerPort.written(), QByteArray("\x02\x28", 2));
+    EXPECT_EQ(control<QLineEdit>("Text4")->text(), "40");
+}
+
+// Tab reaches only what the window shows: the traffic panes only while they are in view.
+TEST_F(MainWindowTest, TabGoesRoundWhatIsShownInOrder) {
+    open();
+    EXPECT_EQ(tabRound(), (QStringList{"Text1", "Text2", "Command1", "Command2", "VScroll2",
+                                       "VScroll1", "Text4", "Text6", "Command4", "VScroll3"}));
+    menu("Xmt")->trigger();
+    EXPECT_EQ(tabRound(), (QStringList{"Text1", "Text2", "Command1", "Command2", "VScroll2",
+                                       "VScroll1", "Text3", "Text5", "Text4", "Command3", "Text6",
+                                       "Command4", "VScroll3", "Command5", "ShowWK", "ShowEcho"}));
+    // Narrowed again while the typing pane has the focus: the focus leaves it.
+    control<QWidget>("Text3")->setFocus();
+    menu("Xmt")->trigger();
+    EXPECT_FALSE(control<QWidget>("Text3")->hasFocus());
+    EXPECT_TRUE(control<QWidget>("Text3")->isHidden());
+}
+
+TEST_F(MainWindowTest, MenusAnswerTheKeyboard) {
     open();
     window->activateWindow();
-    ASSERT_TRUE(waitUntil([&] { return window->focusWidget() != nullptr; }));
-    QStringList visited{window->focusWidget()->objectName()};
-    for (int i = 0; i < 15; ++i) {
-        QTest::keyClick(window->windowHandle(), Qt::Key_Tab);
-        visited << window->focusWidget()->objectName();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window.get(); }));
+    QTest::keyClick(window->windowHandle(), Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(withoutMnemonic(menu("Xmt")->text()), "Hide");
+    QTest::keyClick(window->windowHandle(), Qt::Key_H, Qt::AltModifier);
+    EXPECT_EQ(messages.shown.size(), 1u);  // Help
+    QTest::keyClick(window->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(window->isVisible());  // Exit
+}
+
+// Nothing is cut off: the left panel shows whole in both layouts, and Hide returns to the
+// width the window started with.
+TEST_F(MainWindowTest, ShowHideWidensAndNarrowsWithoutCuttingAnythingOff) {
+    open();
+    QWidget* inside = window->centralWidget();
+    QAction* xmt = menu("Xmt");
+    const auto everythingShownFits = [&] {
+        for (QWidget* child : inside->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (!child->isHidden() && !inside->rect().contains(child->geometry())) {
+                return child->objectName().toStdString();
+            }
+        }
+        return std::string();
+    };
+    EXPECT_EQ(window->width(), 225);
+    EXPECT_GE(inside->height(), 292);
+    EXPECT_EQ(everythingShownFits(), "");
+    EXPECT_TRUE(control<QWidget>("Text3")->isHidden());
+    EXPECT_EQ(withoutMnemonic(xmt->text()), "Show");
+
+    xmt->trigger();
+    EXPECT_EQ(window->width(), 631);  // 9855 twips outside, less the design's frame
+    EXPECT_EQ(withoutMnemonic(xmt->text()), "Hide");
+    EXPECT_EQ(everythingShownFits(), "");
+    for (const char* name : {"Text3", "Text5", "Command3", "Command5", "ShowWK", "ShowEcho"}) {
+        EXPECT_FALSE(control<QWidget>(name)->isHidden()) << name;
     }
-    EXPECT_EQ(visited, (QStringList{"Text1", "Text2", "Command1", "Command2", "VScroll2",
-                                    "VScroll1", "Text3", "Text5", "Text4", "Command3", "Text6",
-                                    "Command4", "VScroll3", "Command5", "ShowWK", "ShowEcho"}));
+    xmt->trigger();
+    EXPECT_EQ(window->width(), 225);
+    EXPECT_EQ(withoutMnemonic(xmt->text()), "Show");
+    EXPECT_TRUE(control<QWidget>("ShowEcho")->isHidden());
+
+    window->resize(500, window->height());  // dragged by the operator: part of it shows
+    EXPECT_FALSE(control<QWidget>("Text3")->isHidden());
+    EXPECT_TRUE(control<QWidget>("Text5")->isHidden());
+    xmt->trigger();
+    EXPECT_EQ(window->width(), 631);
 }
 
 TEST_F(MainWindowTest, SpeedFieldSendsTheSpeedCommandOnlyWithTheKeyerPortOpen) {
@@ -172,10 +364,62 @@ TEST_F(MainWindowTest, SpeedFieldSendsTheSpeedCommandOnlyWithTheKeyerPortOpen) {
     EXPECT_TRUE(applicationPort.writes.empty());
 }
 
-TEST_F(MainWindowTest, TypingPaneSendsEachKeyAsItsOwnChunk) {
+// Printable characters (in upper case), Backspace and Esc reach the keyer; shortcuts, Delete
+// and the navigation keys do not.
+TEST_F(MainWindowTest, TypingPaneSendsOnlyTextBackspaceAndEsc) {
     open();
     control<QLineEdit>("Text6")->setText("10000");  // the monitor holds what it hears
     connectPorts();
+    menu("Xmt")->trigger();
+    auto* typing = control<QPlainTextEdit>("Text3");
+    typing->setFocus();
+    struct Key {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+        QByteArray sent;
+    };
+    const Key keys[] = {
+        {Qt::Key_A, {}, "a", "A"},
+        {Qt::Key_A, Qt::ShiftModifier, "A", "A"},
+        {Qt::Key_5, {}, "5", "5"},
+        {Qt::Key_Space, {}, " ", " "},
+        {Qt::Key_Question, Qt::ShiftModifier, "?", "?"},
+        {Qt::Key_Eacute, {}, QString(QChar(0xE9)), "\xC9"},
+        {Qt::Key_Escape, {}, "\x1B", "\x0A"},
+        {Qt::Key_Backspace, {}, "\x08", "\x08"},
+        {Qt::Key_At, Qt::ControlModifier | Qt::AltModifier, "@", "@"},  // AltGr on Windows
+        {Qt::Key_C, Qt::ControlModifier, "\x03", ""},
+        {Qt::Key_C, Qt::ControlModifier, "c", ""},
+        {Qt::Key_A, Qt::ControlModifier, "\x01", ""},
+        {Qt::Key_V, Qt::ControlModifier, "\x16", ""},
+        {Qt::Key_Q, Qt::AltModifier, "q", ""},
+        {Qt::Key_Backspace, Qt::ControlModifier, "\x08", ""},
+        {Qt::Key_Delete, {}, "\x7F", ""},
+        {Qt::Key_Left, {}, "", ""},
+        {Qt::Key_Home, {}, "", ""},
+        {Qt::Key_PageDown, {}, "", ""},
+        {Qt::Key_F1, {}, "", ""},
+        {Qt::Key_Tab, {}, "\t", ""},
+    };
+    for (const Key& k : keys) {
+        keyerPort.writes.clear();
+        press(typing, k.key, k.modifiers, k.text);
+        const std::vector<QByteArray> wanted =
+            k.sent.isEmpty() ? std::vector<QByteArray>{} : std::vector<QByteArray>{k.sent};
+        EXPECT_EQ(keyerPort.writes, wanted) << k.key << " " << k.text.toStdString();
+    }
+    EXPECT_TRUE(window->localTyping());
+    EXPECT_TRUE(applicationPort.writes.empty());
+}
+
+// Typed letters reach the monitor as they reach the keyer; a backspace takes back the one still
+// waiting behind another, as the keyer does.
+TEST_F(MainWindowTest, TypedLettersReachTheMonitorAndBackspaceTakesBackAWaitingOne) {
+    open();
+    control<QLineEdit>("Text6")->setText("10000");  // the monitor holds what it hears
+    connectPorts();
+    menu("Xmt")->trigger();
     auto* typing = control<QPlainTextEdit>("Text3");
     typing->setFocus();
 
@@ -192,15 +436,19 @@ TEST_F(MainWindowTest, TypingPaneSendsEachKeyAsItsOwnChunk) {
     EXPECT_EQ(keyerPort.writes[1], QByteArray("E"));
     EXPECT_EQ(keyerPort.writes[2], QByteArray("A"));
     EXPECT_EQ(keyerPort.writes[3], QByteArray("\x08", 1));
-    EXPECT_TRUE(window->localTyping());
+}
 
-    keyerPort.writes.clear();
+TEST_F(MainWindowTest, EnterMovesBetweenThePanesAndSendsNothing) {
+    open();
+    connectPorts();
+    menu("Xmt")->trigger();
+    auto* typing = control<QPlainTextEdit>("Text3");
+    typing->setFocus();
     QTest::keyClick(typing, Qt::Key_Return);
     EXPECT_TRUE(keyerPort.writes.empty());
     EXPECT_EQ(window->focusWidget(), control<QWidget>("Text5"));
     QTest::keyClick(control<QPlainTextEdit>("Text5"), Qt::Key_Return);
     EXPECT_EQ(window->focusWidget(), typing);
-    EXPECT_TRUE(applicationPort.writes.empty());
 }
 
 TEST_F(MainWindowTest, TypedKeysGoNowhereWithTheKeyerPortClosed) {
@@ -210,29 +458,60 @@ TEST_F(MainWindowTest, TypedKeysGoNowhereWithTheKeyerPortClosed) {
     EXPECT_EQ(window->monitorQueue(), "");
 }
 
-TEST_F(MainWindowTest, ShowHideWidensAndNarrowsOnTheOuterWidth) {
-    open();
-    QAction* xmt = window->findChild<QAction*>(QStringLiteral("Xmt"));
-    ASSERT_NE(xmt, nullptr);
-    EXPECT_EQ(xmt->text(), "Show");
-    xmt->trigger();
-    EXPECT_EQ(window->frameGeometry().width(), 9855 / 15);
-    EXPECT_EQ(xmt->text(), "Hide");
-    xmt->trigger();
-    EXPECT_EQ(window->frameGeometry().width(), 3755 / 15);
-    EXPECT_EQ(xmt->text(), "Show");
-    window->resize(7500 / 15, window->height());  // dragged by the operator
-    xmt->trigger();
-    EXPECT_EQ(window->frameGeometry().width(), 9855 / 15);
-}
-
 TEST_F(MainWindowTest, TestButtonReplacesTheQueueAndWritesNothing) {
     open();
     control<QLineEdit>("Text6")->setText("10000");
+    connectPorts();
+    menu("Xmt")->trigger();
+    QTest::keyClick(control<QPlainTextEdit>("Text3"), 'e');
+    ASSERT_EQ(window->monitorQueue(), "E");
+    keyerPort.writes.clear();
     QTest::mouseClick(control<QPushButton>("Command4"), Qt::LeftButton);
     EXPECT_EQ(window->monitorQueue(), "TEST");
     EXPECT_TRUE(keyerPort.writes.empty());
     EXPECT_TRUE(applicationPort.writes.empty());
+}
+
+TEST_F(MainWindowTest, ClearEmptiesItsPaneAndPutsTheCaretThere) {
+    open();
+    menu("Xmt")->trigger();
+    for (const auto& [button, name] : {std::pair{"Command3", "Text3"}, {"Command5", "Text5"}}) {
+        auto* pane = control<QPlainTextEdit>(name);
+        pane->setPlainText(QStringLiteral("CQ TEST"));
+        control<QWidget>("Text1")->setFocus();
+        QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+        EXPECT_EQ(pane->toPlainText(), "") << button;
+        EXPECT_EQ(window->focusWidget(), pane) << button;
+    }
+}
+
+// The caption of Connect follows the lights: "Disconnect" while either shows.
+TEST_F(MainWindowTest, ConnectCaptionFollowsTheLights) {
+    struct Case {
+        bool applicationFails, keyerFails;
+        const char* caption;
+    };
+    for (const Case& c : {Case{false, false, "Disconnect"}, Case{true, false, "Disconnect"},
+                          Case{false, true, "Disconnect"}, Case{true, true, "Connect"}}) {
+        applicationPort.refuseOpen = c.applicationFails;
+        keyerPort.refuseOpen = c.keyerFails;
+        open();
+        connectPorts();
+        EXPECT_EQ(control<QPushButton>("Command1")->text(), c.caption)
+            << c.applicationFails << c.keyerFails;
+        window.reset();
+        applicationPort.close();
+        keyerPort.close();
+    }
+    // A port lost while connected puts its light out, and the caption follows.
+    applicationPort.refuseOpen = keyerPort.refuseOpen = false;
+    open();
+    connectPorts();
+    emit keyerPort.failed(QStringLiteral("Input/output error"));
+    EXPECT_TRUE(control<QWidget>("Shape2")->isHidden());
+    EXPECT_EQ(control<QPushButton>("Command1")->text(), "Disconnect");
+    emit applicationPort.failed(QStringLiteral("Input/output error"));
+    EXPECT_EQ(control<QPushButton>("Command1")->text(), "Connect");
 }
 
 TEST_F(MainWindowTest, ClosingAnyWaySavesTheSettings) {
@@ -334,6 +613,32 @@ TEST_F(MainWindowTest, TheLoggersSpeedMovesTheBarWithoutACopyAndTheOperatorsSend
     ASSERT_EQ(keyerPort.writes.size(), 1u);
     EXPECT_EQ(keyerPort.writes[0], QByteArray("\x02\x28", 2));
     EXPECT_EQ(control<QPlainTextEdit>("Text3")->toPlainText(), "HI");
+}
+
+// The transmit pane shows what the logger sends, whether or not the keyer port is open, and
+// never the operator's own keys a second time.
+TEST_F(MainWindowTest, TransmitPaneShowsTheLoggersBytesOnly) {
+    keyerPort.refuseOpen = true;
+    open();
+    menu("Xmt")->trigger();
+    connectPorts();
+    control<QCheckBox>("ShowWK")->setChecked(true);
+    auto* pane = control<QPlainTextEdit>("Text3");
+    applicationPort.deliver(QByteArray("CQ"));
+    ASSERT_TRUE(waitUntil([&] { return !pane->toPlainText().isEmpty(); }));
+    EXPECT_EQ(pane->toPlainText(), "CQ");
+
+    window.reset();
+    keyerPort.refuseOpen = false;
+    open();
+    menu("Xmt")->trigger();
+    connectPorts();
+    control<QCheckBox>("ShowWK")->setChecked(true);
+    pane = control<QPlainTextEdit>("Text3");
+    pane->setFocus();
+    QTest::keyClick(pane, 'a');
+    EXPECT_EQ(keyerPort.written(), "A");
+    EXPECT_EQ(pane->toPlainText(), "a");  // the pane's own editing only
 }
 
 TEST_F(MainWindowTest, PanesAreCutBackPast200Characters) {

@@ -40,6 +40,7 @@ class FakeSerialPort final : public platform::SerialPort {
         return true;
     }
     QString errorString() const override { return error_; }
+    QString deviceName() const override { return device; }
 
     // The far end sends bytes.
     void deliver(const QByteArray& bytes) {
@@ -57,6 +58,7 @@ class FakeSerialPort final : public platform::SerialPort {
     bool refuseOpen = false;
     bool refuseWrite = false;
     int refusedWrites = 0;
+    QString device;  // what deviceName() reports as tried
     int openedNumber = -1;
     platform::LineSettings openedSettings;
     QByteArray incoming;

@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# Breaks the code on purpose, one way at a time, and expects a test to notice each: a check
+# that the tests catch the faults they are there for. Slow (each case rebuilds a test
+# program), so it is run by hand, not by CI.
+#
+#   tools/mutation-check.sh            every case in the table below
+#   tools/mutation-check.sh WORD       only the cases whose name contains WORD
+#   KEEP=1 tools/mutation-check.sh     keep the scratch copy and its build (the path is printed)
+#
+# It copies the working tree (committed and uncommitted files) to a scratch folder and builds
+# the test programs there once; the tree itself is never touched. Then, for each case: put the
+# replacement in place of the exact text (which must occur exactly once in the file), rebuild
+# the test program, run it, expect it to fail, put the file back. At the end: "N of N caught".
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# The table. One case per call:
+#   mutant "what goes wrong" FILE 'exact text' 'replacement' TEST-PROGRAM
+# The texts are bash strings: '...' as they are, or $'...' for quotes, tabs and newlines.
+cases() {
+  # The main window
+  mutant "a Clear button that does not clear" src/shell/main_window.cpp \
+    'Text3->clear();' '' main_window_tests
+  mutant "the transmit pane shown for a typed chunk" src/shell/main_window.cpp \
+    'if (!typed && ShowWK->isChecked())' 'if (ShowWK->isChecked())' main_window_tests
+  mutant "the transmit pane skipped when the keyer port is closed" src/shell/main_window.cpp \
+    'if (!typed && ShowWK->isChecked())' 'if (!typed && keyerOpen && ShowWK->isChecked())' \
+    main_window_tests
+  mutant "focus reaches the traffic panes of the narrow window" src/shell/main_window.cpp \
+    'control->setVisible(control->geometry().right() < inside);' 'control->setVisible(true);' \
+    main_window_tests
+  mutant "Hide leaves a sliver of the typing pane" src/shell/main_window.cpp \
+    'resize((wanted - kFrameTwips) / kTwipsPerPixel, height());' \
+    'resize(wanted / kTwipsPerPixel, height());' main_window_tests
+  mutant "the bottom row cut off under the menu bar" src/shell/main_window.cpp \
+    'surface->setMinimumSize(kPanelWidth, kPanelHeight);' \
+    'surface->setMinimumWidth(kPanelWidth);' main_window_tests
+  mutant "a dragged speed bar sends every step" src/shell/main_window.cpp \
+    'VScroll2->setTracking(false);' '' main_window_tests
+  mutant "the caption stays Disconnect after a port is lost" src/bridge/connection.cpp \
+    'emit lightsChanged();' '' main_window_tests
+  # The bars
+  mutant "the top arrow and the trough above the thumb lower the value" \
+    src/shell/value_bar.cpp 'if (action != repeatAction()) {' 'if (true) {' main_window_tests
+  mutant "Home goes to the bottom of a bar" src/shell/value_bar.cpp \
+    'if (event->key() == Qt::Key_Home || event->key() == Qt::Key_End) {' 'if (false) {' \
+    main_window_tests
+  # The keys the typing pane sends
+  mutant "Ctrl+C reaches the keyer" src/shell/typing_keys.cpp \
+    'if (held != Qt::NoModifier && held != (Qt::ControlModifier | Qt::AltModifier)) {' \
+    'if (false) {' main_window_tests
+  mutant "Delete reaches the keyer" src/shell/typing_keys.cpp \
+    'if (text.size() != 1 || !text.at(0).isPrint()) {' 'if (text.size() != 1) {' \
+    main_window_tests
+  mutant "typed letters go out in lower case" src/shell/typing_keys.cpp \
+    'const QChar upper = typed.toUpper();' 'const QChar upper = typed;' main_window_tests
+  # Ports and messages
+  mutant "COM16 in a port field is read as port 0" src/bridge/port_naming.cpp \
+    'text.remove(0, 3);' '' port_tests
+  mutant "the Linux message leaves out the file that was tried" src/bridge/port_messages.cpp \
+    '.arg(name, QDir::toNativeSeparators(attempt.folder), attempt.device)' \
+    '.arg(name, QDir::toNativeSeparators(attempt.folder), QString())' connection_tests
+  mutant "the Windows wording loses the keyer side's own words" src/bridge/port_messages.cpp \
+    '(keyerSide ? QStringLiteral(" on your computer") : QString())' 'QString()' \
+    connection_tests
+  mutant "Linux gets the Windows wording" src/bridge/port_messages.h \
+    'inline constexpr MessagePlatform kThisPlatform = MessagePlatform::Unix;' \
+    'inline constexpr MessagePlatform kThisPlatform = MessagePlatform::Windows;' \
+    bridge_e2e_tests
+  mutant "a second message box on top of the first" src/platform/qt_message_boxes.cpp \
+    'if (showing_ == nullptr) {' 'if (true) {' message_boxes_tests
+}
+
+only=${1:-}
+jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
+scratch=$(mktemp -d /tmp/vantrel-mutants.XXXXXX)
+if [ -z "${KEEP:-}" ]; then
+  trap 'rm -rf "$scratch"' EXIT
+else
+  echo "scratch copy: $scratch"
+fi
+
+# The scratch copy: every file git knows or would add, as it is now.
+git ls-files -z --cached --others --exclude-standard |
+  while IFS= read -r -d '' f; do [ -e "$f" ] && printf '%s\0' "$f"; done |
+  tar --null -T - -cf - | tar -xf - -C "$scratch"
+
+# Gather the cases first, to build their programs once before anything is broken.
+names=() files=() finds=() puts=() programs=()
+mutant() {
+  case "$1" in *"$only"*) ;; *) return ;; esac
+  names+=("$1") files+=("$2") finds+=("$3") puts+=("$4") programs+=("$5")
+}
+cases
+if [ ${#names[@]} -eq 0 ]; then
+  echo "no case matches '$only'" >&2
+  exit 2
+fi
+mapfile -t targets < <(printf '%s\n' "${programs[@]}" | sort -u)
+
+build=$scratch/build
+echo "building ${targets[*]} in a scratch copy..."
+cmake -S "$scratch" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build "$build" -j "$jobs" --target "${targets[@]}" >"$scratch/build.log" 2>&1 || {
+  tail -20 "$scratch/build.log"
+  echo "the unbroken tree does not build" >&2
+  exit 1
+}
+
+program_path() { find "$build" -name "$1" -type f -perm -u+x | head -n 1; }
+run_program() {  # program -> its exit status
+  local path
+  path=$(program_path "$1")
+  (cd "$scratch" && QT_QPA_PLATFORM=offscreen timeout 600 \
+    ./scripts/with-sound-server.sh "$path" >"$scratch/run.log" 2>&1)
+}
+for t in "${targets[@]}"; do
+  if ! run_program "$t"; then
+    tail -20 "$scratch/run.log"
+    echo "$t fails on the unbroken tree: fix that first" >&2
+    exit 1
+  fi
+done
+
+caught=0 total=${#names[@]} problems=0
+for i in "${!names[@]}"; do
+  file=$scratch/${files[$i]}
+  cp "$file" "$scratch/original"
+  found=$(FIND="${finds[$i]}" perl -0777 -ne '$n = () = /\Q$ENV{FIND}\E/g; print $n' "$file")
+  if [ "$found" != 1 ]; then
+    echo "STALE   ${names[$i]}: the text occurs $found times in ${files[$i]}"
+    problems=$((problems + 1))
+    continue
+  fi
+  FIND="${finds[$i]}" PUT="${puts[$i]}" perl -0777 -i -pe 's/\Q$ENV{FIND}\E/$ENV{PUT}/' "$file"
+  if ! cmake --build "$build" --target "${programs[$i]}" >"$scratch/build.log" 2>&1; then
+    echo "NOBUILD ${names[$i]}: the change does not compile (see the table)"
+    problems=$((problems + 1))
+  elif run_program "${programs[$i]}"; then
+    echo "MISSED  ${names[$i]} (${programs[$i]} passed)"
+  else
+    echo "caught  ${names[$i]}"
+    caught=$((caught + 1))
+  fi
+  cp "$scratch/original" "$file"
+done
+# Leave the scratch build as the tree is, for a KEEP=1 look.
+cmake --build "$build" --target "${targets[@]}" >/dev/null 2>&1 || true
+
+echo "$caught of $total caught"
+[ "$problems" -eq 0 ] && [ "$caught" -eq "$total" ]
