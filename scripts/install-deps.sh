@@ -25,7 +25,9 @@ if [ "$(dpkg-query -W -f='${db:Status-Status}' pipewire-pulse 2>/dev/null || tru
   test+=(pulseaudio)
 fi
 demo=(xvfb xauth xdotool)
-all=(clang clang-format libclang-rt-14-dev sox socat python3 imagemagick dpkg-dev fakeroot file)
+all=(clang clang-format libclang-rt-14-dev sox socat python3 imagemagick dpkg-dev fakeroot file
+  # the loaded run of the sound benchmark
+  stress-ng)
 
 case $purpose in
   run) packages=("${run[@]}") ;;

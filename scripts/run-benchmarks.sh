@@ -6,5 +6,14 @@ echo "== relay (serial bridge over pseudo-terminals)"
 # shellcheck disable=SC2086  # RELAY_BENCH_ARGS holds flags such as "--soak 600"
 "$dir/bench/relay_bench" ${RELAY_BENCH_ARGS:-}
 echo
-echo "== monitor (sidetone timing, latency, CPU)"
+echo "== monitor (sidetone timing, onsets, CPU)"
 "$dir/bench/bench_monitor"
+echo
+echo "== fidelity (the sidetone against the simulated keyer's keying)"
+"$dir/bench/bench_fidelity"
+# The loaded run takes ten minutes: LOADED=1 adds it (BENCH_LOADED_SECONDS shortens it).
+if [ -n "${LOADED:-}" ]; then
+  echo
+  echo "== monitor under load (stress-ng beside it)"
+  "$dir/bench/bench_monitor" --loaded "${BENCH_LOADED_SECONDS:-600}"
+fi

@@ -69,6 +69,28 @@ cases() {
     bridge_e2e_tests
   mutant "a second message box on top of the first" src/platform/qt_message_boxes.cpp \
     'if (showing_ == nullptr) {' 'if (true) {' message_boxes_tests
+  # The keyer stream reader
+  mutant "the blank is not taken for text" src/keyer/stream_reader.cpp \
+    'if (first >= kFirstText) {' 'if (first > kFirstText) {' keyer_tests
+  # The monitor and the sidetone
+  mutant "a row of the Morse table changed (B as -..)" src/tone/morse.cpp \
+    "{'B', \"-...\"}" "{'B', \"-..\"}" tone_tests
+  mutant "Test adds TEST to what is queued instead of replacing it" src/tone/keyer_mirror.cpp \
+    'while (!items_.empty() && items_.back().start > now) {' 'while (false) {' \
+    main_window_tests
+  mutant "a volume change reaches the character that is sounding" src/tone/sidetone.cpp \
+    'if (p.gain < 0) {' 'if (true) {' tone_tests
+  mutant "the keyer's PARIS unit of 1.2 / wpm s made 1.15" src/tone/keying.cpp \
+    'constexpr double kSecondsPerUnitAtOneWpm = 1.2;' \
+    'constexpr double kSecondsPerUnitAtOneWpm = 1.15;' tone_tests
+  mutant "characters that arrive while one sounds lose their gap" src/tone/keyer_mirror.cpp \
+    'item.start = std::max({item.arrival, previousEnd, keyFreeAt_});' \
+    'item.start = std::max({item.arrival, keyFreeAt_});' tone_tests
+  mutant "a device change drops what has not begun" src/tone/sidetone.cpp \
+    'if (begun(marks_[i - 1])) {' 'if (true) {' tone_player_tests
+  mutant "a pitch change after the first never reaches the tone" src/tone/sidetone_source.cpp \
+    'sidetone_.offerTone(tone);' \
+    'if (sidetone_.currentTone() == nullptr) sidetone_.offerTone(tone);' tone_tests
 }
 
 only=${1:-}

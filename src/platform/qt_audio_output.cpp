@@ -17,6 +17,10 @@ namespace {
 
 constexpr int kFirstRefillMs = 1;  // after a rest, until the device takes sound again
 constexpr int kBytesPerFrame = 2;  // mono, 16-bit
+// The refills come at uneven intervals, from kRefillMs - 4 to kRefillMs + 4: the device reports
+// what it has played in steps, and readings taken in step with those would all lag alike, for
+// seconds; readings at scattered moments soon include fresh ones.
+constexpr int kRefillSpread = 4;
 
 }  // namespace
 
@@ -27,8 +31,13 @@ class SinkWorker : public QObject {
     explicit SinkWorker(std::shared_ptr<QtAudioOutput::Shared> shared)
         : shared_(std::move(shared)) {
         timer_.setTimerType(Qt::PreciseTimer);
-        timer_.setInterval(QtAudioOutput::kRefillMs);
-        QObject::connect(&timer_, &QTimer::timeout, this, [this] { refill(); });
+        timer_.setSingleShot(true);
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] {
+            refill();
+            if (sink_ && !resting_) {
+                timer_.start(nextRefillMs());
+            }
+        });
     }
 
     void raisePriority() {
@@ -110,6 +119,12 @@ class SinkWorker : public QObject {
     }
 
   private:
+    int nextRefillMs() {
+        scatter_ = scatter_ * 1664525U + 1013904223U;
+        return QtAudioOutput::kRefillMs - kRefillSpread +
+               static_cast<int>((scatter_ >> 16) % (2 * kRefillSpread + 1));
+    }
+
     // Writes what the device did not take last time; true when nothing is left over.
     bool writePending() {
         while (pendingFrom_ < pendingTo_) {
@@ -132,9 +147,6 @@ class SinkWorker : public QObject {
         const auto frames = std::min<std::size_t>(
             static_cast<std::size_t>(std::max<qsizetype>(freeBytes, 0)) / kBytesPerFrame,
             samples_.size());
-        if (frames > 0 && timer_.interval() != QtAudioOutput::kRefillMs) {
-            timer_.setInterval(QtAudioOutput::kRefillMs);
-        }
         // Every reading of the position counts, also when the device takes nothing this time.
         StreamPosition position;
         position.now = std::chrono::steady_clock::now().time_since_epoch();
@@ -170,6 +182,7 @@ class SinkWorker : public QObject {
     std::size_t pendingFrom_ = 0;  // frames of samples_ rendered but not yet taken
     std::size_t pendingTo_ = 0;
     bool resting_ = false;
+    std::uint32_t scatter_ = 1;  // a small generator of the refill intervals
 };
 
 QtAudioOutput::QtAudioOutput() : shared_(std::make_shared<Shared>()) {

@@ -119,12 +119,16 @@ void Sidetone::offerTone(const ToneLoop* tone) {
 // Places the marks that begin within the frames about to be rendered, each on its frame of the
 // timeline, or as soon as it still can. While the keyer was busy, a mark follows the one before
 // it by the gap the keyer keyed, so the stream's position readings, which jitter by a millisecond
-// or so, never shorten or stretch a space; the sequence is pulled toward the timeline by at most
-// kNudgeSeconds a mark, and moved at once only when it is far ahead of it. When the sidetone is
-// behind (a late hand-over, a stall), marks keep the keyer's gaps, so characters are never
-// squeezed; the timeline is caught up where the keyer had rested, keeping a letter gap.
+// or so, hardly move a space: the sequence is pulled toward the timeline by a quarter of the
+// difference a character, at most kNudgeSeconds, and moved at once only when it is far ahead.
+// When the sidetone is behind (a late hand-over, a stall), marks keep the keyer's gaps (less that
+// small pull), so characters are never squeezed; the timeline is caught up where the keyer had
+// rested, keeping a letter gap.
 void Sidetone::place(const FrameClock& clock) {
-    const auto to = static_cast<double>(next_ + static_cast<std::int64_t>(kBlock));
+    // A little ahead of the block, so a mark is placed before the block that sounds it: a change
+    // of the timeline found meanwhile moves the marks after it by a small pull, not this one.
+    const auto to = static_cast<double>(next_ + static_cast<std::int64_t>(kBlock)) +
+                    kPlaceAheadSeconds * frameRate_;
     const auto earliest = next_ + static_cast<std::int64_t>(std::ceil(halfEdge_));
     const auto nudge = roundFrames(kNudgeSeconds * frameRate_);
     const auto jump = roundFrames(kJumpSeconds * frameRate_);
@@ -146,8 +150,11 @@ void Sidetone::place(const FrameClock& clock) {
             const std::int64_t kept =
                 chainEnd_ + roundFrames(seconds(p.mark.gapBefore) * frameRate_);
             if (p.mark.gapBefore >= keyedGap) {  // the keyer was busy: follow the sequence
+                // The pull goes into the gaps between characters; inside one the gaps are kept.
                 const std::int64_t off = target - kept;
-                start = off > jump ? target : kept + std::clamp(off, -nudge, nudge);
+                const std::int64_t pull =
+                    p.mark.startsCharacter ? std::clamp(off / kNudgeShare, -nudge, nudge) : 0;
+                start = off > jump ? target : kept + pull;
             } else {
                 start = std::max(target, kept);
             }

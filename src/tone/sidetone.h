@@ -38,10 +38,12 @@ class Sidetone {
     // level passes half way exactly where the timeline puts the edge.
     static constexpr double kEdgeSeconds = 0.005;
     static constexpr std::size_t kCapacity = 512;  // marks held at once
-    // How far a mark of a busy sequence may move toward the timeline, and how far ahead of it
-    // the sequence must be to move at once.
-    static constexpr double kNudgeSeconds = 0.00025;
-    static constexpr double kJumpSeconds = 0.005;
+    // How far a mark of a busy sequence moves toward the timeline (this share of the way, at
+    // most kNudgeSeconds), and how far ahead of it the sequence must be to move at once.
+    static constexpr std::int64_t kNudgeShare = 4;
+    static constexpr double kNudgeSeconds = 0.001;
+    static constexpr double kJumpSeconds = 0.050;
+    static constexpr double kPlaceAheadSeconds = 0.020;
 
     explicit Sidetone(int frameRate = 48000) { restart(frameRate); }
 

@@ -31,7 +31,7 @@ class StreamTimeline {
     TimePoint origin_{};
     TimePoint last_{};                   // the last observation
     double offset_ = 0;                  // frame playing at the origin
-    std::array<double, 8> estimates_{};  // the latest estimates of offset_
+    std::array<double, 32> estimates_{};  // the latest estimates of offset_
     std::size_t count_ = 0;
     std::size_t next_ = 0;
     bool farBefore_ = false;  // the last estimate was far from the timeline

@@ -76,9 +76,9 @@ TEST(Sidetone, EdgesPassHalfWayOnTheFramesOfTheirTimes) {
 }
 
 // Marks that come after their time sound as soon as a clean edge can begin. A mark of a busy
-// stretch then keeps the gap the keyer left before it (less a 0.25 ms step toward the
-// timeline), so a character is never squeezed; after a rest the sidetone catches up, keeping at
-// least a letter gap.
+// stretch then keeps the gap the keyer left before it (a character's first mark less a step of
+// at most 1 ms toward the timeline), so a character is never squeezed; after a rest the
+// sidetone catches up, keeping at least a letter gap.
 TEST(Sidetone, LateMarksSoundAtOnceKeepTheirGapsAndCatchUpAfterARest) {
     Flat f;
     f.renderUntil(104);                   // the stream is at 104 ms when these arrive
@@ -88,7 +88,7 @@ TEST(Sidetone, LateMarksSoundAtOnceKeepTheirGapsAndCatchUpAfterARest) {
     f.apply(mark(4, 1000, 1010, 30));     // far enough ahead to be on time
     f.renderUntil(1100);
     const std::size_t first = frame(104) + 120;  // the ramp starts right away
-    const std::size_t second = first + 480 + 480 - 12;
+    const std::size_t second = first + 480 + 480;
     const std::size_t third = second + 480 + 1440;
     EXPECT_EQ(f.edges(),
               (std::vector<std::size_t>{first, first + 480 + 1, second, second + 480 + 1, third,
