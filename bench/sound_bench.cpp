@@ -232,6 +232,7 @@ void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& outpu
         text += "PARIS ";  // a PARIS word is 2 s at 30 wpm
     }
     const int underrunsBefore = output.underruns();
+    const std::int64_t lateBefore = player.source().lateMarks();
     const tone::TimePoint t0 = now() + ms(50);
     const auto planned = plan(text, 30, t0 + ms(kLatencyMs));
     keyText(player, text, 30, t0);
@@ -243,8 +244,10 @@ void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& outpu
     std::snprintf(title, sizeof title, "loaded run: %.0f s of PARIS at 30 wpm under stress-ng",
                   seconds);
     report(title, planned, heard);
-    std::printf("  underruns: %d; output delay at the end %.1f ms\n",
-                output.underruns() - underrunsBefore, player.source().outputDelay() * 1000);
+    std::printf("  underruns: %d; marks that sounded late: %lld; output delay at the end %.1f ms\n",
+                output.underruns() - underrunsBefore,
+                static_cast<long long>(player.source().lateMarks() - lateBefore),
+                player.source().outputDelay() * 1000);
 }
 
 }  // namespace bench

@@ -77,13 +77,16 @@ class SinkWorker : public QObject {
             }
             if (sink_->error() == QAudio::OpenError || sink_->error() == QAudio::FatalError) {
                 close();  // the device went away: silence from here on, once
-            } else if (s == QAudio::IdleState && sink_->error() == QAudio::UnderrunError &&
-                       !resting_) {
+            } else if (s == QAudio::ActiveState) {
+                started_ = true;
+            } else if (s == QAudio::IdleState && started_ && !resting_) {
+                // The device ran dry (Qt 6.4 reports no error for it, only the idle state).
                 shared_->underruns.fetch_add(1, std::memory_order_relaxed);
             }
         });
         shared_->playing.store(true);
         resting_ = false;
+        started_ = false;
         timer_.start(QtAudioOutput::kRefillMs);
         refill();
     }
@@ -182,6 +185,7 @@ class SinkWorker : public QObject {
     std::size_t pendingFrom_ = 0;  // frames of samples_ rendered but not yet taken
     std::size_t pendingTo_ = 0;
     bool resting_ = false;
+    bool started_ = false;       // the device has played: an idle state from now on is running dry
     std::uint32_t scatter_ = 1;  // a small generator of the refill intervals
 };
 

@@ -170,7 +170,7 @@ void Sidetone::place(const FrameClock& clock) {
             chainEnd_ = p.end;
             chainPlannedEnd_ = p.mark.end;
             chainKnown_ = true;
-            lastLateness_ = p.shift;
+            lateMarks_ += p.shift > frameRate_ / 1000 ? 1 : 0;
         }
     }
 }

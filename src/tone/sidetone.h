@@ -58,8 +58,8 @@ class Sidetone {
     void apply(const SidetoneCommand& command);
     // Whether nothing is keyed or waiting to be.
     bool idle() const { return count_ == 0; }
-    // How far behind the timeline the last mark placed is, in frames (0 when on time).
-    std::int64_t lastLateness() const { return lastLateness_; }
+    // How many marks of the keyer's sequence sounded more than a millisecond after their time.
+    std::int64_t lateMarks() const { return lateMarks_; }
 
     // The tone to loop from the next silent frame on; a newer one replaces one still waiting.
     void offerTone(const ToneLoop* tone);
@@ -99,7 +99,7 @@ class Sidetone {
     TimePoint chainPlannedEnd_{};  // and where it was to end
     bool chainKnown_ = false;
     float characterGain_ = 0;
-    std::int64_t lastLateness_ = 0;
+    std::int64_t lateMarks_ = 0;
     const FrameClock* clock_ = nullptr;
 
     const ToneLoop* tone_ = nullptr;

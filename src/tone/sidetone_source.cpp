@@ -145,8 +145,7 @@ void SidetoneSource::render(std::span<std::int16_t> out, const platform::StreamP
     if (const ToneLoop* tone = sidetone_.currentTone()) {
         toneInUse_.store(tone->generation, std::memory_order_release);
     }
-    lastLateness_.store(static_cast<double>(sidetone_.lastLateness()) / rate,
-                        std::memory_order_relaxed);
+    lateMarks_.store(sidetone_.lateMarks(), std::memory_order_relaxed);
     if (!sidetone_.idle()) {
         quietFrom_ = sidetone_.nextFrame();
     }

@@ -29,8 +29,8 @@ class StreamTimeline {
   private:
     double frameRate_ = 48000;
     TimePoint origin_{};
-    TimePoint last_{};                   // the last observation
-    double offset_ = 0;                  // frame playing at the origin
+    TimePoint last_{};                    // the last observation
+    double offset_ = 0;                   // frame playing at the origin
     std::array<double, 32> estimates_{};  // the latest estimates of offset_
     std::size_t count_ = 0;
     std::size_t next_ = 0;
@@ -57,8 +57,8 @@ class SidetoneSource final : public platform::SampleSource {
     // Any thread: from the moment a frame is rendered to the moment it is played, in seconds,
     // as the stream last reported; NaN before it has played.
     double outputDelay() const { return outputDelay_.load(std::memory_order_relaxed); }
-    // Any thread: how far behind its timeline the last mark was placed, in seconds.
-    double lastLateness() const { return lastLateness_.load(std::memory_order_relaxed); }
+    // Any thread: how many marks sounded more than a millisecond after their time.
+    std::int64_t lateMarks() const { return lateMarks_.load(std::memory_order_relaxed); }
 
     // Audio thread.
     void startStream(int frameRate) override;
@@ -73,7 +73,7 @@ class SidetoneSource final : public platform::SampleSource {
     std::atomic<ToneLoop*> offered_{nullptr};
     std::atomic<std::uint64_t> toneInUse_{0};
     std::atomic<double> outputDelay_{std::numeric_limits<double>::quiet_NaN()};
-    std::atomic<double> lastLateness_{0};
+    std::atomic<std::int64_t> lateMarks_{0};
 
     // Window thread only: the tones the audio thread took, freed once it has moved past them.
     std::deque<std::unique_ptr<ToneLoop>> tones_;
