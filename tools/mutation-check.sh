@@ -19,12 +19,13 @@ cd "$(dirname "$0")/.."
 # The texts are bash strings: '...' as they are, or $'...' for quotes, tabs and newlines.
 cases() {
   # The main window
-  mutant "a Clear button that does not clear" src/shell/main_window.cpp \
+  mutant "a Clear button that does not clear" src/shell/main_window_controls.cpp \
     'Text3->clear();' '' main_window_tests
   mutant "the transmit pane shown for a typed chunk" src/shell/main_window.cpp \
     'if (!typed && ShowWK->isChecked())' 'if (ShowWK->isChecked())' main_window_tests
   mutant "the transmit pane skipped when the keyer port is closed" src/shell/main_window.cpp \
-    'if (!typed && ShowWK->isChecked())' 'if (!typed && keyerOpen && ShowWK->isChecked())' \
+    $'bool typed, bool) {\n    if (!typed && ShowWK->isChecked())' \
+    $'bool typed, bool keyerOpen) {\n    if (!typed && keyerOpen && ShowWK->isChecked())' \
     main_window_tests
   mutant "focus reaches the traffic panes of the narrow window" src/shell/main_window.cpp \
     'control->setVisible(control->geometry().right() < inside);' 'control->setVisible(true);' \
@@ -32,10 +33,10 @@ cases() {
   mutant "Hide leaves a sliver of the typing pane" src/shell/main_window.cpp \
     'resize((wanted - kFrameTwips) / kTwipsPerPixel, height());' \
     'resize(wanted / kTwipsPerPixel, height());' main_window_tests
-  mutant "the bottom row cut off under the menu bar" src/shell/main_window.cpp \
+  mutant "the bottom row cut off under the menu bar" src/shell/main_window_controls.cpp \
     'surface->setMinimumSize(kPanelWidth, kPanelHeight);' \
     'surface->setMinimumWidth(kPanelWidth);' main_window_tests
-  mutant "a dragged speed bar sends every step" src/shell/main_window.cpp \
+  mutant "a dragged speed bar sends every step" src/shell/main_window_controls.cpp \
     'VScroll2->setTracking(false);' '' main_window_tests
   mutant "the caption stays Disconnect after a port is lost" src/bridge/connection.cpp \
     'emit lightsChanged();' '' main_window_tests
@@ -79,7 +80,7 @@ cases() {
     'while (!items_.empty() && items_.back().start > now) {' 'while (false) {' \
     main_window_tests
   mutant "a volume change reaches the character that is sounding" src/tone/sidetone.cpp \
-    'if (p.gain < 0) {' 'if (true) {' tone_tests
+    'if (p.mark.startsCharacter) {' 'if (true) {' tone_tests
   mutant "the keyer's PARIS unit of 1.2 / wpm s made 1.15" src/tone/keying.cpp \
     'constexpr double kSecondsPerUnitAtOneWpm = 1.2;' \
     'constexpr double kSecondsPerUnitAtOneWpm = 1.15;' tone_tests
