@@ -147,16 +147,21 @@ void Sidetone::place(const FrameClock& clock) {
         std::int64_t start = target;
         if (p.mark.chained && chainKnown_) {
             const TimePoint keyedGap = p.mark.start - chainPlannedEnd_;
-            const std::int64_t kept =
-                chainEnd_ + roundFrames(seconds(p.mark.gapBefore) * frameRate_);
             if (p.mark.gapBefore >= keyedGap) {  // the keyer was busy: follow the sequence
+                // Counted from where the sequence was last set, so frames do not round up.
+                const std::int64_t kept =
+                    anchorFrame_ + roundFrames(seconds(p.mark.start - anchorTime_) * frameRate_);
                 // The pull goes into the gaps between characters; inside one the gaps are kept.
                 const std::int64_t off = target - kept;
-                const std::int64_t pull =
-                    p.mark.startsCharacter ? std::clamp(off / kNudgeShare, -nudge, nudge) : 0;
+                // A difference within the rounding of frames is taken whole.
+                const std::int64_t pull = !p.mark.startsCharacter ? 0
+                                          : std::abs(off) <= kRoundingFrames
+                                              ? off
+                                              : std::clamp(off / kNudgeShare, -nudge, nudge);
                 start = off > jump ? target : kept + pull;
             } else {
-                start = std::max(target, kept);
+                start = std::max(target,
+                                 chainEnd_ + roundFrames(seconds(p.mark.gapBefore) * frameRate_));
             }
         }
         start = std::max(start, earliest);
@@ -167,6 +172,14 @@ void Sidetone::place(const FrameClock& clock) {
                     ? kForever
                     : start + roundFrames(seconds(p.mark.end - p.mark.start) * frameRate_);
         if (p.mark.chained) {
+            const bool followed =
+                chainKnown_ &&
+                start ==
+                    anchorFrame_ + roundFrames(seconds(p.mark.start - anchorTime_) * frameRate_);
+            if (!followed) {
+                anchorFrame_ = start;
+                anchorTime_ = p.mark.start;
+            }
             chainEnd_ = p.end;
             chainPlannedEnd_ = p.mark.end;
             chainKnown_ = true;

@@ -44,6 +44,7 @@ class Sidetone {
     static constexpr double kNudgeSeconds = 0.001;
     static constexpr double kJumpSeconds = 0.050;
     static constexpr double kPlaceAheadSeconds = 0.020;
+    static constexpr std::int64_t kRoundingFrames = 4;
 
     explicit Sidetone(int frameRate = 48000) { restart(frameRate); }
 
@@ -95,8 +96,10 @@ class Sidetone {
 
     std::array<Placed, kCapacity> marks_{};  // in the order handed over
     std::size_t count_ = 0;
-    std::int64_t chainEnd_ = 0;    // where the last mark of the keyer's sequence ends
-    TimePoint chainPlannedEnd_{};  // and where it was to end
+    std::int64_t chainEnd_ = 0;     // where the last mark of the keyer's sequence ends
+    TimePoint chainPlannedEnd_{};   // and where it was to end
+    std::int64_t anchorFrame_ = 0;  // where the sequence was last set: a frame and its time
+    TimePoint anchorTime_{};
     bool chainKnown_ = false;
     float characterGain_ = 0;
     std::int64_t lateMarks_ = 0;
