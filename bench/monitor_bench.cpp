@@ -2,7 +2,7 @@
 // against its plan; the onset of single characters against their planned instants, while the
 // stream plays and after it has rested; CPU while playing and idle. With --loaded SECONDS:
 // continuous keying at 30 wpm recorded while stress-ng loads the machine (dropouts, each mark and
-// space against the plan, underruns). Prints, never judges.
+// space against the plan, underruns). --latency MS sets the latency (300 ms). Prints, never judges.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -82,6 +82,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int loaded = args.indexOf("--loaded");
+    if (const int at = args.indexOf("--latency"); at >= 0) {
+        bench::latencyMs = args.value(at + 1).toDouble();
+    }
 
     std::printf("## Monitor benchmark\n");
     if (loaded < 0) {
@@ -97,11 +100,12 @@ int main(int argc, char** argv) {
     auto* output = new platform::QtAudioOutput;
     tone::MonitorPlayer player(nullptr, std::unique_ptr<platform::AudioOutput>(output));
     player.setVolume(0);
-    player.setLatency(bench::kLatencyMs);
+    player.setLatency(bench::latencyMs);
     const int device = static_cast<int>(player.deviceDescriptions().indexOf("CWTestSink2"));
     player.SetSound(device, 6000);
     bench::runFor(3000);  // a new stream on an idle null sink starts about a second late
-    std::printf("audio thread: %s; output delay %.1f ms\n", qPrintable(output->priority()),
+    std::printf("audio thread: %s; latency %.0f ms; output delay %.1f ms\n",
+                qPrintable(output->priority()), bench::latencyMs,
                 player.source().outputDelay() * 1000);
 
     if (loaded >= 0) {
@@ -120,7 +124,7 @@ int main(int argc, char** argv) {
     bench::Recorder rec;
     rec.start(dir.filePath("message.wav"));
     const TimePoint t0 = bench::now() + ms(50);
-    const auto marks = bench::plan(kMessage, 28, t0 + ms(bench::kLatencyMs));
+    const auto marks = bench::plan(kMessage, 28, t0 + ms(bench::latencyMs));
     c0 = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
@@ -139,7 +143,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 40; ++i) {
         const TimePoint at = bench::now() + ms(20);
         bench::keyText(player, "E", 28, at);
-        singles.push_back(bench::plan("E", 28, at + ms(bench::kLatencyMs)).front());
+        singles.push_back(bench::plan("E", 28, at + ms(bench::latencyMs)).front());
         rested.push_back(i % 2 == 0);
         bench::runFor(i % 2 == 0 ? 180 + (i * 37) % 60 : 900 + (i * 53) % 500);
     }

@@ -234,7 +234,7 @@ void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& outpu
     const int underrunsBefore = output.underruns();
     const std::int64_t lateBefore = player.source().lateMarks();
     const tone::TimePoint t0 = now() + ms(50);
-    const auto planned = plan(text, 30, t0 + ms(kLatencyMs));
+    const auto planned = plan(text, 30, t0 + ms(latencyMs));
     keyText(player, text, 30, t0);
     runFor(static_cast<int>(toMs(planned.back().end - now())) + 500);
     const auto heard = rec.stop();

@@ -21,7 +21,8 @@ class MonitorPlayer;
 namespace bench {
 
 inline constexpr int kRate = 48000;
-inline constexpr double kLatencyMs = 300;  // longer than the output's own delay
+// The operator's latency (bench_monitor --latency MS); the output's buffer follows it.
+inline double latencyMs = 300;
 
 inline tone::TimePoint ms(double v) {
     return tone::TimePoint(static_cast<std::int64_t>(std::llround(v * 1e6)));

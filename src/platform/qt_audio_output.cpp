@@ -51,14 +51,16 @@ class SinkWorker : public QObject {
         if (device.isNull() || source == nullptr) {
             return;
         }
+        device_ = device;
+        bufferSeconds_ = wantedBufferSeconds_;
         QAudioFormat format;
         format.setSampleRate(std::clamp(device.preferredFormat().sampleRate(), 8000, 192000));
         format.setChannelCount(1);
         format.setSampleFormat(QAudioFormat::Int16);
         sink_ = std::make_unique<QAudioSink>(device, format);
         const int rate = format.sampleRate();
-        sink_->setBufferSize(static_cast<qsizetype>(QtAudioOutput::kBufferSeconds * rate) *
-                             kBytesPerFrame);
+        rate_ = rate;
+        sink_->setBufferSize(static_cast<qsizetype>(bufferSeconds_ * rate) * kBytesPerFrame);
         source_ = source;
         source_->startStream(rate);
         written_ = 0;
@@ -82,6 +84,7 @@ class SinkWorker : public QObject {
             } else if (s == QAudio::IdleState && started_ && !resting_) {
                 // The device ran dry (Qt 6.4 reports no error for it, only the idle state).
                 shared_->underruns.fetch_add(1, std::memory_order_relaxed);
+                source_->streamMoved();
             }
         });
         shared_->playing.store(true);
@@ -103,10 +106,20 @@ class SinkWorker : public QObject {
         }
         resting_ = false;
         sink_->resume();
+        source_->streamMoved();
         // The device takes the first sound after the rest once it has played a little; finding
         // that out within a millisecond keeps the first reading of its position fresh.
         timer_.start(kFirstRefillMs);
         refill();
+    }
+
+    // A new buffer length is taken at once while the stream rests (nothing sounds, and what is
+    // still to sound keeps its times on the new stream), else the next time it rests.
+    void setBufferSeconds(double seconds) {
+        wantedBufferSeconds_ = seconds;
+        if (sink_ && resting_ && bufferSeconds_ != wantedBufferSeconds_) {
+            open(QAudioDevice(device_), source_);
+        }
     }
 
     void close() {
@@ -155,6 +168,7 @@ class SinkWorker : public QObject {
         position.now = std::chrono::steady_clock::now().time_since_epoch();
         position.framesWritten = written_;
         position.framesQueued = (sink_->bufferSize() - freeBytes) / kBytesPerFrame;
+        position.framesPlayed = sink_->processedUSecs() * rate_ / 1'000'000;
         source_->render(std::span(samples_.data(), frames), position);
         if (frames == 0) {
             return;
@@ -165,7 +179,9 @@ class SinkWorker : public QObject {
         if (!writePending()) {
             return;
         }
-        if (source_->resting()) {
+        if (source_->resting() && bufferSeconds_ != wantedBufferSeconds_) {
+            open(QAudioDevice(device_), source_);
+        } else if (source_->resting()) {
             // Only silence until woken: the stream is suspended with its buffer full (never let
             // run dry: an underrun could swallow the next sound), and nothing wakes this thread
             // meanwhile.
@@ -180,7 +196,11 @@ class SinkWorker : public QObject {
     std::unique_ptr<QAudioSink> sink_;
     QIODevice* io_ = nullptr;
     SampleSource* source_ = nullptr;
+    QAudioDevice device_;
+    double wantedBufferSeconds_ = QtAudioOutput::kDefaultBufferSeconds;
+    double bufferSeconds_ = 0;  // of the stream playing
     std::int64_t written_ = 0;
+    qint64 rate_ = 48000;
     std::vector<std::int16_t> samples_;
     std::size_t pendingFrom_ = 0;  // frames of samples_ rendered but not yet taken
     std::size_t pendingTo_ = 0;
@@ -230,6 +250,11 @@ bool QtAudioOutput::isPlaying() const {
 void QtAudioOutput::wake() {
     QMetaObject::invokeMethod(
         worker_, [w = worker_] { w->wake(); }, Qt::QueuedConnection);
+}
+
+void QtAudioOutput::setBufferSeconds(double seconds) {
+    QMetaObject::invokeMethod(
+        worker_, [w = worker_, seconds] { w->setBufferSeconds(seconds); }, Qt::QueuedConnection);
 }
 
 int QtAudioOutput::underruns() const {

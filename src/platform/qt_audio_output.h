@@ -17,9 +17,8 @@ class SinkWorker;
 // thread of its own that runs at the highest priority the system grants.
 class QtAudioOutput final : public AudioOutput {
   public:
-    // The sound queued in the device: enough to ride out a loaded machine (measured), while the
-    // sidetone places every key edge by the stream's reported position, so it costs no accuracy.
-    static constexpr double kBufferSeconds = 0.060;
+    // The sound queued in the device until told otherwise.
+    static constexpr double kDefaultBufferSeconds = 0.060;
     static constexpr int kRefillMs = 10;
 
     QtAudioOutput();
@@ -31,6 +30,7 @@ class QtAudioOutput final : public AudioOutput {
     void play(int position, SampleSource* source) override;
     bool isPlaying() const override;
     void wake() override;
+    void setBufferSeconds(double seconds) override;
     int underruns() const override;
 
     // What scheduling the output's thread got (for the benchmarks).

@@ -24,8 +24,9 @@ struct KeyMark {
     std::uint64_t id = 0;  // increasing in the order marks are handed over
     TimePoint start{};
     TimePoint end{};  // kNever while the key stays down (tune) until an EndMark
-    // When the sidetone is behind, the least silence to keep before this mark: the planned gap
-    // while the keyer was busy (so a character is never squeezed), a letter gap after a rest.
+    // When the sidetone is behind, the silence to keep before this mark: the planned gap while
+    // the keyer was busy (inside a character whole, so it is never squeezed; between characters
+    // a third may go to catching up), a letter gap after a rest.
     TimePoint gapBefore{};
     bool startsCharacter = true;  // the volume is taken afresh here
     bool chained = true;          // part of the keyer's sequence (not a tune held over it)

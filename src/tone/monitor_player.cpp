@@ -71,6 +71,11 @@ void MonitorPlayer::setLatency(double milliseconds) {
     const double ms =
         std::isnan(milliseconds) ? 0 : std::clamp(milliseconds, 0.0, kLongestLatencyMs);
     latency_ = afterSeconds(ms / 1000);
+    audio_->setBufferSeconds(bufferSecondsFor(ms));
+}
+
+double MonitorPlayer::bufferSecondsFor(double latencyMs) {
+    return std::clamp(latencyMs / 1000 - kBufferBelowLatency, kShortestBuffer, kLongestBuffer);
 }
 
 void MonitorPlayer::setVolume(int hundredthsOfDb) {

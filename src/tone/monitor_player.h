@@ -35,6 +35,14 @@ class MonitorPlayer : public QObject {
     static constexpr double kHandOverMost = 2.0;
     // The longest latency taken (an hour); longer ones, and ones that are not numbers, are held.
     static constexpr double kLongestLatencyMs = 3600e3;
+    // The output's buffer: as long as the latency leaves room for (less kBufferBelowLatency, so
+    // a character handed over when the keyer gets it still sounds on time), within these bounds.
+    // A longer buffer rides out longer stalls of a loaded machine; the short one still keeps
+    // short latencies on time.
+    static constexpr double kShortestBuffer = 0.060;
+    static constexpr double kLongestBuffer = 0.300;
+    static constexpr double kBufferBelowLatency = 0.060;
+    static double bufferSecondsFor(double latencyMs);
 
     // `audio` is the sound output; the system's (Qt Multimedia) when none is given.
     explicit MonitorPlayer(QObject* parent = nullptr,

@@ -121,9 +121,11 @@ void Sidetone::offerTone(const ToneLoop* tone) {
 // it by the gap the keyer keyed, so the stream's position readings, which jitter by a millisecond
 // or so, hardly move a space: the sequence is pulled toward the timeline by a quarter of the
 // difference a character, at most kNudgeSeconds, and moved at once only when it is far ahead.
-// When the sidetone is behind (a late hand-over, a stall), marks keep the keyer's gaps (less that
-// small pull), so characters are never squeezed; the timeline is caught up where the keyer had
-// rested, keeping a letter gap.
+// When the sidetone falls behind inside a busy stretch (a late hand-over, a stall, a device that
+// ran dry), marks keep the gaps inside characters, so characters are never squeezed, and the
+// sidetone catches up in the gaps between them, taking at most a third of each. A stretch that
+// began late (a latency shorter than the output's delay) keeps its rhythm; where the keyer had
+// rested the sidetone catches up at once, keeping a letter gap.
 void Sidetone::place(const FrameClock& clock) {
     // A little ahead of the block, so a mark is placed before the block that sounds it: a change
     // of the timeline found meanwhile moves the marks after it by a small pull, not this one.
@@ -132,6 +134,7 @@ void Sidetone::place(const FrameClock& clock) {
     const auto earliest = next_ + static_cast<std::int64_t>(std::ceil(halfEdge_));
     const auto nudge = roundFrames(kNudgeSeconds * frameRate_);
     const auto jump = roundFrames(kJumpSeconds * frameRate_);
+    const auto catchUp = roundFrames(kCatchUpSeconds * frameRate_);
     bool chainWaits = false;
     for (std::size_t i = 0; i < count_; ++i) {
         Placed& p = marks_[i];
@@ -145,20 +148,32 @@ void Sidetone::place(const FrameClock& clock) {
         }
         const std::int64_t target = roundFrames(planned);
         std::int64_t start = target;
+        bool busy = false;
         if (p.mark.chained && chainKnown_) {
             const TimePoint keyedGap = p.mark.start - chainPlannedEnd_;
-            if (p.mark.gapBefore >= keyedGap) {  // the keyer was busy: follow the sequence
+            busy = p.mark.gapBefore >= keyedGap;
+            if (busy) {  // the keyer was busy: follow the sequence
                 // Counted from where the sequence was last set, so frames do not round up.
                 const std::int64_t kept =
                     anchorFrame_ + roundFrames(seconds(p.mark.start - anchorTime_) * frameRate_);
+                // Where the stretch was to sound: as late as it began (a latency shorter than
+                // the output's delay is no reason to hurry), no later.
+                const std::int64_t aim = target + stretchLate_;
                 // The pull goes into the gaps between characters; inside one the gaps are kept.
-                const std::int64_t off = target - kept;
-                // A difference within the rounding of frames is taken whole.
-                const std::int64_t pull = !p.mark.startsCharacter ? 0
-                                          : std::abs(off) <= kRoundingFrames
-                                              ? off
-                                              : std::clamp(off / kNudgeShare, -nudge, nudge);
-                start = off > jump ? target : kept + pull;
+                const std::int64_t off = aim - kept;
+                std::int64_t pull = 0;
+                if (p.mark.startsCharacter) {
+                    const std::int64_t gapShare =
+                        roundFrames(seconds(p.mark.gapBefore) * frameRate_ / kCatchUpShare);
+                    if (std::abs(off) <= kRoundingFrames) {
+                        pull = off;  // within the rounding of frames: taken whole
+                    } else if (off < -catchUp) {
+                        pull = std::max(off, -gapShare);
+                    } else {
+                        pull = std::clamp(off / kNudgeShare, -nudge, nudge);
+                    }
+                }
+                start = off > jump ? aim : kept + pull;
             } else {
                 start = std::max(target,
                                  chainEnd_ + roundFrames(seconds(p.mark.gapBefore) * frameRate_));
@@ -172,6 +187,9 @@ void Sidetone::place(const FrameClock& clock) {
                     ? kForever
                     : start + roundFrames(seconds(p.mark.end - p.mark.start) * frameRate_);
         if (p.mark.chained) {
+            if (!busy) {
+                stretchLate_ = std::max<std::int64_t>(p.shift, 0);
+            }
             const bool followed =
                 chainKnown_ &&
                 start ==

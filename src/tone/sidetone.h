@@ -43,6 +43,10 @@ class Sidetone {
     static constexpr std::int64_t kNudgeShare = 4;
     static constexpr double kNudgeSeconds = 0.001;
     static constexpr double kJumpSeconds = 0.050;
+    // Behind the timeline by more than this, the sequence catches up in the gaps between
+    // characters, each shortened by at most this share (1/3: a letter gap stays two units).
+    static constexpr double kCatchUpSeconds = 0.005;
+    static constexpr std::int64_t kCatchUpShare = 3;
     static constexpr double kPlaceAheadSeconds = 0.020;
     static constexpr std::int64_t kRoundingFrames = 4;
 
@@ -101,6 +105,7 @@ class Sidetone {
     std::int64_t anchorFrame_ = 0;  // where the sequence was last set: a frame and its time
     TimePoint anchorTime_{};
     bool chainKnown_ = false;
+    std::int64_t stretchLate_ = 0;  // how late the keyer's busy stretch began, in frames
     float characterGain_ = 0;
     std::int64_t lateMarks_ = 0;
     const FrameClock* clock_ = nullptr;

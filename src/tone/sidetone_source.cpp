@@ -7,8 +7,9 @@
 namespace tone {
 namespace {
 
-// Above this an estimate of where the stream stands starts the timeline afresh (a stream that
-// resumed after a rest, stalled or skipped).
+// An estimate farther than this from the timeline, beyond the lag of one of the device's
+// reporting steps, twice in a row, starts the timeline afresh (the stream moved; one reading
+// alone may be odd).
 constexpr double kResetSeconds = 0.030;
 // How fast the timeline may give way to later estimates: faster than a sound card's clock
 // drifts from the system's.
@@ -24,25 +25,46 @@ void StreamTimeline::restart(int frameRate) {
     frameRate_ = frameRate;
     count_ = next_ = 0;
     farBefore_ = false;
+    lastPlayed_.reset();
+    moving_ = false;
+    step_ = 0;
 }
 
-// The device reports what it has consumed only every few milliseconds, so each estimate of the
-// frame playing now lies behind the truth by up to that much, never ahead, except for a rare
-// reading that comes out early. The timeline follows the most advanced estimates: it rises to
-// the second highest of the last few (one odd reading does not move it) and gives way only as
-// slowly as two clocks can drift apart.
+// The device reports what it has consumed in steps, so each estimate of the frame playing now
+// lies behind the truth by up to a step (a few milliseconds with a short buffer, tens with a long
+// one), never ahead, except for a rare reading that comes out early. The timeline follows the
+// most advanced estimates: it rises to the second highest of the last few (one odd reading does
+// not move it) and gives way only as slowly as two clocks can drift apart.
 void StreamTimeline::observe(const platform::StreamPosition& position) {
-    const double playing = static_cast<double>(position.framesWritten - position.framesQueued);
+    const std::int64_t played = position.framesWritten - position.framesQueued;
+    const bool moved = lastPlayed_ && played != *lastPlayed_;
+    const std::int64_t step = moved ? played - *lastPlayed_ : 0;
+    lastPlayed_ = played;
+    // A stream that has just started or resumed may stand still for a while (a few hundred
+    // milliseconds after a rest here) before it plays: readings from before it is seen to move
+    // say nothing about when it will.
+    if (!moving_) {
+        moving_ = moved;
+        if (!moving_) {
+            return;
+        }
+    }
+    step_ = std::max(step_, step);
+    // The device's own count, where it has one and it is ahead: it runs on between the steps.
+    const auto playing = static_cast<double>(
+        std::max(played, std::min(position.framesPlayed, position.framesWritten)));
     if (count_ == 0) {
         origin_ = position.now;
         last_ = position.now;
     }
     const double estimate = playing - seconds(position.now - origin_) * frameRate_;
-    // Far from the timeline twice in a row: the stream moved (one reading alone may be odd).
-    const bool far = count_ > 0 && std::abs(estimate - offset_) > kResetSeconds * frameRate_;
+    const double reset = kResetSeconds * frameRate_;
+    const bool far = count_ > 0 && (estimate > offset_ + reset ||
+                                    estimate < offset_ - reset - static_cast<double>(step_));
     if (far && farBefore_) {
-        count_ = next_ = 0;
-        farBefore_ = false;
+        restart(static_cast<int>(frameRate_));
+        moving_ = true;  // it plays, elsewhere: start from this reading
+        lastPlayed_ = played;
         observe(position);
         return;
     }
@@ -117,6 +139,10 @@ void SidetoneSource::startStream(int frameRate) {
     sidetone_.restart(frameRate);
     timeline_.restart(frameRate);
     quietFrom_ = 0;
+}
+
+void SidetoneSource::streamMoved() {
+    timeline_.restart(sidetone_.frameRate());
 }
 
 void SidetoneSource::render(std::span<std::int16_t> out, const platform::StreamPosition& position) {

@@ -34,7 +34,10 @@ class StreamTimeline {
     std::array<double, 32> estimates_{};  // the latest estimates of offset_
     std::size_t count_ = 0;
     std::size_t next_ = 0;
-    bool farBefore_ = false;  // the last estimate was far from the timeline
+    bool farBefore_ = false;                  // the last estimate was far from the timeline
+    std::optional<std::int64_t> lastPlayed_;  // the last reading of the frames played
+    bool moving_ = false;                     // the stream has been seen to move
+    std::int64_t step_ = 0;                   // the longest step of the readings, in frames
 };
 
 class SidetoneSource final : public platform::SampleSource {
@@ -62,6 +65,7 @@ class SidetoneSource final : public platform::SampleSource {
 
     // Audio thread.
     void startStream(int frameRate) override;
+    void streamMoved() override;
     void render(std::span<std::int16_t> out, const platform::StreamPosition& position) override;
     bool resting() const override;
 

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -18,6 +19,7 @@
 #include "support/recording_message_boxes.h"
 #include "support/working_folder.h"
 #include "tone/keying_reader.h"
+#include "tone/monitor_player.h"
 #include "tone/sink_recording.h"
 
 namespace {
@@ -120,6 +122,39 @@ TEST_F(MonitorSound, TheNextCharacterSoundsAtThePitchTheBarShows) {
     EXPECT_NEAR(heardHz[0], 600.1, 0.03);
     EXPECT_NEAR(heardHz[2], last / 10.0, 0.03);
     EXPECT_GT(last, 6050);
+}
+
+// The output's buffer follows the latency: a long latency gets a long buffer, which rides out
+// the stalls of a loaded machine, a short one the short buffer back; TEST sounds whole in both.
+TEST_F(MonitorSound, TheBufferFollowsTheLatencyAndTestStaysWhole) {
+    auto* monitor = window_->findChild<tone::MonitorPlayer*>();
+    auto* latency = window_->findChild<QLineEdit*>("Text6");
+    SinkRecording heard("cwtest", dir_.filePath("buffers.wav"));
+    ASSERT_TRUE(waitUntil([&] { return heard.flowing(); }, 8000));
+    latency->setText("400");
+    runEvents(500);  // the resting stream is opened again, with the long buffer
+    clickTest();
+    runEvents(2000);
+    const double longDelay = monitor->source().outputDelay();
+    latency->setText("2");
+    runEvents(500);
+    clickTest();
+    runEvents(1600);
+    const double shortDelay = monitor->source().outputDelay();
+    const auto samples = heard.stop();
+
+    EXPECT_GT(longDelay, 0.1);
+    EXPECT_LT(shortDelay, 0.08);
+    const auto st = keying::marksAndSpaces(samples, 48000, 600, 800, 48);
+    const double units[] = {3, 3, 1, 3, 1, 1, 1, 1, 1, 3, 3};  // T E S T, marks and spaces
+    ASSERT_EQ(st.size(), 2 * std::size(units) + 1);
+    const std::size_t between = std::size(units);  // the rest between the two
+    for (std::size_t i = 0; i < st.size(); ++i) {
+        if (i != between) {
+            const double u = units[i < between ? i : i - between - 1];
+            EXPECT_NEAR(st[i].frames / 48.0, u * 1200.0 / 28, 1.5) << i;
+        }
+    }
 }
 
 TEST_F(MonitorSound, WithoutTheToneFileTheMonitorIsSilentAndQuiet) {
