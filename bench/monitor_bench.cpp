@@ -138,6 +138,8 @@ int main(int argc, char** argv) {
     // Single characters: every other one while the stream still plays, the others after it has
     // rested. Each is planned at an instant; its onset in the recording is compared with it.
     rec.start(dir.filePath("onsets.wav"));
+    bench::runFor(
+        2500);  // the recording settles (its first moments come late) and the stream rests
     std::vector<tone::KeyMark> singles;
     std::vector<bool> rested;
     for (int i = 0; i < 40; ++i) {
@@ -145,7 +147,7 @@ int main(int argc, char** argv) {
         bench::keyText(player, "E", 28, at);
         singles.push_back(bench::plan("E", 28, at + ms(bench::latencyMs)).front());
         rested.push_back(i % 2 == 0);
-        bench::runFor(i % 2 == 0 ? 180 + (i * 37) % 60 : 900 + (i * 53) % 500);
+        bench::runFor(i % 2 == 0 ? 180 + (i * 37) % 60 : 2300 + (i * 53) % 500);
     }
     bench::runFor(300);
     bench::reportOnsets(singles, rested, rec.stop());

@@ -26,6 +26,7 @@ void StreamTimeline::restart(int frameRate) {
     count_ = next_ = 0;
     farBefore_ = false;
     lastPlayed_.reset();
+    lastReading_ = stepAfter_ = TimePoint{};
     moving_ = false;
     step_ = 0;
 }
@@ -40,6 +41,10 @@ void StreamTimeline::observe(const platform::StreamPosition& position) {
     const bool moved = lastPlayed_ && played != *lastPlayed_;
     const std::int64_t step = moved ? played - *lastPlayed_ : 0;
     lastPlayed_ = played;
+    if (moved) {
+        stepAfter_ = lastReading_;  // the step came after the reading before this one
+    }
+    lastReading_ = position.now;
     // A stream that has just started or resumed may stand still for a while (a few hundred
     // milliseconds after a rest here) before it plays: readings from before it is seen to move
     // say nothing about when it will.
@@ -51,8 +56,11 @@ void StreamTimeline::observe(const platform::StreamPosition& position) {
     }
     step_ = std::max(step_, step);
     // The device's own count, where it has one and it is ahead: it runs on between the steps.
-    const auto playing = static_cast<double>(
-        std::max(played, std::min(position.framesPlayed, position.framesWritten)));
+    // It can lead the truth for a while, so it is taken no further than the stream can have
+    // played since the moment before its last step.
+    const auto since = static_cast<std::int64_t>(seconds(position.now - stepAfter_) * frameRate_);
+    const auto playing = static_cast<double>(std::max(
+        played, std::min({position.framesPlayed, position.framesWritten, played + since})));
     if (count_ == 0) {
         origin_ = position.now;
         last_ = position.now;
@@ -62,9 +70,11 @@ void StreamTimeline::observe(const platform::StreamPosition& position) {
     const bool far = count_ > 0 && (estimate > offset_ + reset ||
                                     estimate < offset_ - reset - static_cast<double>(step_));
     if (far && farBefore_) {
+        const TimePoint stepAfter = stepAfter_;
         restart(static_cast<int>(frameRate_));
         moving_ = true;  // it plays, elsewhere: start from this reading
         lastPlayed_ = played;
+        stepAfter_ = stepAfter;
         observe(position);
         return;
     }

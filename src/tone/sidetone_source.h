@@ -36,14 +36,18 @@ class StreamTimeline {
     std::size_t next_ = 0;
     bool farBefore_ = false;                  // the last estimate was far from the timeline
     std::optional<std::int64_t> lastPlayed_;  // the last reading of the frames played
+    TimePoint lastReading_{};                 // when it was taken
+    TimePoint stepAfter_{};                   // the reading before it last changed
     bool moving_ = false;                     // the stream has been seen to move
     std::int64_t step_ = 0;                   // the longest step of the readings, in frames
 };
 
 class SidetoneSource final : public platform::SampleSource {
   public:
-    // How long the stream goes on with silence after the last keying before it may rest.
-    static constexpr double kRestAfterSeconds = 0.25;
+    // How long the stream goes on with silence after the last keying before it may rest: long
+    // enough that typed or paced characters find it playing (a resumed stream reports where it
+    // stands poorly at first), short enough that an idle monitor costs nothing.
+    static constexpr double kRestAfterSeconds = 2.0;
 
     SidetoneSource() = default;
     ~SidetoneSource() override;

@@ -131,13 +131,15 @@ TEST_F(MonitorSound, TheBufferFollowsTheLatencyAndTestStaysWhole) {
     auto* latency = window_->findChild<QLineEdit*>("Text6");
     SinkRecording heard("cwtest", dir_.filePath("buffers.wav"));
     ASSERT_TRUE(waitUntil([&] { return heard.flowing(); }, 8000));
+    // A new buffer is taken once the stream rests.
+    const int untilRested = static_cast<int>(tone::SidetoneSource::kRestAfterSeconds * 1000) + 500;
     latency->setText("400");
-    runEvents(500);  // the resting stream is opened again, with the long buffer
+    runEvents(untilRested);
     clickTest();
-    runEvents(2000);
+    runEvents(1600);
     const double longDelay = monitor->source().outputDelay();
     latency->setText("2");
-    runEvents(500);
+    runEvents(untilRested);
     clickTest();
     runEvents(1600);
     const double shortDelay = monitor->source().outputDelay();
