@@ -138,8 +138,8 @@ int main(int argc, char** argv) {
     // Single characters: every other one while the stream still plays, the others after it has
     // rested. Each is planned at an instant; its onset in the recording is compared with it.
     rec.start(dir.filePath("onsets.wav"));
-    bench::runFor(
-        2500);  // the recording settles (its first moments come late) and the stream rests
+    // The recording settles first (its first moments come late), and the stream rests.
+    bench::runFor(2500);
     std::vector<tone::KeyMark> singles;
     std::vector<bool> rested;
     for (int i = 0; i < 40; ++i) {
