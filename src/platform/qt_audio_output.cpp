@@ -179,16 +179,19 @@ class SinkWorker : public QObject {
         if (!writePending()) {
             return;
         }
-        if (source_->resting() && bufferSeconds_ != wantedBufferSeconds_) {
-            open(QAudioDevice(device_), source_);
-        } else if (source_->resting()) {
-            // Only silence until woken: the stream is suspended with its buffer full (never let
-            // run dry: an underrun could swallow the next sound), and nothing wakes this thread
-            // meanwhile.
-            timer_.stop();
-            sink_->suspend();
-            resting_ = true;
+        if (!source_->resting()) {
+            return;
         }
+        if (bufferSeconds_ != wantedBufferSeconds_) {
+            open(QAudioDevice(device_), source_);  // a new buffer length, while nothing sounds
+            return;
+        }
+        // Only silence until woken: the stream is suspended with its buffer full (never let run
+        // dry: an underrun could swallow the next sound), and nothing wakes this thread
+        // meanwhile.
+        timer_.stop();
+        sink_->suspend();
+        resting_ = true;
     }
 
     std::shared_ptr<QtAudioOutput::Shared> shared_;

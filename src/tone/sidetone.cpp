@@ -112,6 +112,12 @@ void Sidetone::endAt(Placed& p, TimePoint at, const FrameClock* clock) {
     p.end = std::min(p.end, std::max(end, p.start));
 }
 
+// Where the busy sequence puts a mark keyed at `at`: counted from where the sequence was last
+// set, so frames do not round up along it.
+std::int64_t Sidetone::sequenceFrame(TimePoint at) const {
+    return anchorFrame_ + roundFrames(seconds(at - anchorTime_) * frameRate_);
+}
+
 void Sidetone::offerTone(const ToneLoop* tone) {
     waiting_ = tone;
 }
@@ -153,9 +159,7 @@ void Sidetone::place(const FrameClock& clock) {
             const TimePoint keyedGap = p.mark.start - chainPlannedEnd_;
             busy = p.mark.gapBefore >= keyedGap;
             if (busy) {  // the keyer was busy: follow the sequence
-                // Counted from where the sequence was last set, so frames do not round up.
-                const std::int64_t kept =
-                    anchorFrame_ + roundFrames(seconds(p.mark.start - anchorTime_) * frameRate_);
+                const std::int64_t kept = sequenceFrame(p.mark.start);
                 // Where the stretch was to sound: as late as it began (a latency shorter than
                 // the output's delay is no reason to hurry), no later.
                 const std::int64_t aim = target + stretchLate_;
@@ -190,11 +194,7 @@ void Sidetone::place(const FrameClock& clock) {
             if (!busy) {
                 stretchLate_ = std::max<std::int64_t>(p.shift, 0);
             }
-            const bool followed =
-                chainKnown_ &&
-                start ==
-                    anchorFrame_ + roundFrames(seconds(p.mark.start - anchorTime_) * frameRate_);
-            if (!followed) {
+            if (!chainKnown_ || start != sequenceFrame(p.mark.start)) {
                 anchorFrame_ = start;
                 anchorTime_ = p.mark.start;
             }

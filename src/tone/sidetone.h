@@ -88,6 +88,7 @@ class Sidetone {
     static constexpr std::size_t kBlock = 256;
 
     void place(const FrameClock& clock);
+    std::int64_t sequenceFrame(TimePoint at) const;
     void endAt(Placed& p, TimePoint at, const FrameClock* clock);
     void remove(std::size_t index);
     bool begun(const Placed& p) const;
