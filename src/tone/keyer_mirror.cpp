@@ -227,6 +227,10 @@ void KeyerMirror::clear(TimePoint at) {
     }
 }
 
+void KeyerMirror::stop(TimePoint at) {
+    clear(at);
+}
+
 void KeyerMirror::tune(bool down, TimePoint at) {
     const bool isDown = keyFreeAt_ == kNever;
     if (down == isDown) {

@@ -51,6 +51,8 @@ class KeyerMirror {
     // The keyer receives `events` at `arrival` (for the monitor: forwarded + latency). Arrivals
     // never go back in time: an earlier one is taken as the latest so far.
     void receive(std::span<const keyer::StreamEvent> events, TimePoint arrival);
+    // The keyer stopped at `at` (its port closed): what sounds ends, nothing more is keyed.
+    void stop(TimePoint at);
     // What has not started by `now` goes, and `text` arrives at `arrival` instead.
     void replaceWith(std::string_view text, TimePoint now, TimePoint arrival);
 

@@ -133,6 +133,11 @@ void MonitorPlayer::pump() {
         std::chrono::ceil<std::chrono::milliseconds>(wait).count(), 0, 24 * 3600 * 1000)));
 }
 
+void MonitorPlayer::keyerClosed() {
+    mirror_.stop(now());
+    pump();
+}
+
 void MonitorPlayer::SetSound(int soundDeviceIndex, int pitch) {
     source_.setTone(loadToneFile(), static_cast<double>(kPlaybackRatePerPitch * pitch));
     if (device_ != soundDeviceIndex || !audio_->isPlaying()) {
@@ -143,6 +148,20 @@ void MonitorPlayer::SetSound(int soundDeviceIndex, int pitch) {
 
 QStringList MonitorPlayer::deviceDescriptions() const {
     return audio_->deviceDescriptions();
+}
+
+QString MonitorPlayer::soundProblem() const {
+    if (audio_->deviceDescriptions().isEmpty()) {
+        return QStringLiteral(
+            "No sound output was found, so the sidetone is silent. Check that the sound server "
+            "(PulseAudio or PipeWire) is running, then choose an output under Sound.");
+    }
+    if (!audio_->isPlaying()) {
+        return QStringLiteral(
+            "The sound output could not be opened, so the sidetone is silent. Choose another "
+            "output under Sound.");
+    }
+    return {};
 }
 
 std::string MonitorPlayer::pendingText() const {

@@ -58,6 +58,8 @@ class MonitorPlayer : public QObject {
     void setVolume(int hundredthsOfDb);
     // The speed to key at while the keyer's own stream does not say (its port closed).
     void setSpeed(int wpm);
+    // The keyer is gone (Disconnect, or its port was lost): whatever the monitor keys ends now.
+    void keyerClosed();
 
     // Rebuilds the sound: reads the tone file again and loops it at 4 x `pitch` samples per
     // second from the next silent moment; moves to device `soundDeviceIndex` (list position)
@@ -65,6 +67,8 @@ class MonitorPlayer : public QObject {
     void SetSound(int soundDeviceIndex, int pitch);
     // The output devices' descriptions, enumerated afresh, in list order.
     QStringList deviceDescriptions() const;
+    // Why the sidetone cannot be heard, in the operator's words; empty while a device plays.
+    QString soundProblem() const;
 
     // The text characters that have not started sounding yet.
     std::string pendingText() const;
