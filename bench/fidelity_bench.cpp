@@ -70,12 +70,14 @@ std::vector<Mark> keyedMarks(const QString& keyLog) {
     return marks;
 }
 
-std::vector<Mark> heardMarks(const std::vector<std::int16_t>& samples) {
+// The marks in a recording, in ms of the monotonic clock when the recording's own rate is given.
+std::vector<Mark> heardMarks(const std::vector<std::int16_t>& samples,
+                             double framesPerSecond = bench::kRate) {
     std::vector<Mark> marks;
     for (const auto& s : keying::marksAndSpaces(samples, bench::kRate, 600, 8000, 48)) {
         if (s.keyed) {
-            marks.push_back({1000.0 * static_cast<double>(s.start) / bench::kRate,
-                             1000.0 * static_cast<double>(s.start + s.frames) / bench::kRate});
+            marks.push_back({1000.0 * static_cast<double>(s.start) / framesPerSecond,
+                             1000.0 * static_cast<double>(s.start + s.frames) / framesPerSecond});
         }
     }
     return marks;
@@ -155,7 +157,7 @@ class Session {
             bench::runFor(20);
         }
         window->findChild<QPushButton*>("Command1")->click();
-        for (int i = 0; i < 6000 && sim.state() != QProcess::NotRunning; ++i) {
+        for (int i = 0; i < 360000 && sim.state() != QProcess::NotRunning; ++i) {
             bench::runFor(10);
         }
         bench::runFor(latencyMs + 1000);  // the sidetone follows the keyer by the latency
@@ -200,6 +202,109 @@ void report(const char* name, const std::vector<Mark>& keyed, const std::vector<
     (void)latencyMs;
 }
 
+// A long session as an operator types it: words trickled in as typed, a whole message now and
+// then, and rests of 1 to 30 s between them (seeded, so every run plays the same session).
+QString longSession(double seconds, const QString& dir) {
+    static const char* const kWords[] = {"CQ",  "TEST", "DE",  "K1ABC", "5NN", "TU",  "QRZ",
+                                         "599", "UR",   "RST", "NAME",  "OP",  "73",  "AGN",
+                                         "PSE", "K",    "BK",  "R",     "FB",  "QTH", "WX"};
+    std::uint32_t seed = 12345;
+    const auto next = [&seed](std::uint32_t n) {
+        seed = seed * 1664525U + 1013904223U;
+        return (seed >> 8) % n;
+    };
+    QString script = QStringLiteral("@speed 24\n@seed 3\n");
+    double planned = 0;  // a rough running length, to end near `seconds`
+    while (planned < seconds) {
+        QString words;
+        const std::uint32_t count = 1 + next(4);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            words += QString::fromLatin1(kWords[next(std::size(kWords))]) + ' ';
+        }
+        const bool message = next(5) == 0;
+        script += (message ? QString() : QStringLiteral("@trickle ")) + words.trimmed() + '\n';
+        const double rest = 1 + next(30);
+        script += QStringLiteral("@wait %1\n").arg(rest);
+        planned += rest + 0.5 * static_cast<double>(words.size());
+    }
+    script += QStringLiteral("@idle\n");
+    const QString path = dir + "/long.txt";
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    f.write(script.toLatin1());
+    return path;
+}
+
+// Edge errors over a long session, minute by minute: does the sidetone drift against the keyer?
+void reportDrift(const std::vector<Mark>& keyed, const std::vector<Mark>& heard) {
+    if (keyed.empty() || heard.empty()) {
+        std::printf("long: nothing to compare (%zu keyed, %zu heard)\n", keyed.size(),
+                    heard.size());
+        return;
+    }
+    Matching m = match(keyed, heard, heard.front().start - keyed.front().start);
+    m = match(keyed, heard, m.offset);
+    std::printf("long: %zu marks keyed, %zu heard; heard not keyed %zu, keyed not heard %zu\n",
+                keyed.size(), heard.size(), m.extra, m.missing);
+    // Each keyed mark's start against its nearest heard start at the refined offset.
+    std::vector<double> x;
+    std::vector<double> y;
+    for (const Mark& k : keyed) {
+        const Mark* best = nullptr;
+        for (const Mark& h : heard) {
+            if (best == nullptr || std::abs(h.start - k.start - m.offset) <
+                                       std::abs(best->start - k.start - m.offset)) {
+                best = &h;
+            }
+        }
+        if (std::abs(best->start - k.start - m.offset) < 30) {
+            x.push_back((k.start - keyed.front().start) / 60000);
+            y.push_back(best->start - k.start - m.offset);
+            x.push_back((k.end - keyed.front().start) / 60000);
+            y.push_back(best->end - k.end - m.offset);
+        }
+    }
+    double worst = 0;
+    for (double v : y) {
+        worst = std::max(worst, std::abs(v));
+    }
+    const double minutes = x.back();
+    for (int minute = 0; minute <= static_cast<int>(minutes); ++minute) {
+        std::vector<double> in;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (x[i] >= minute && x[i] < minute + 1) {
+                in.push_back(y[i]);
+            }
+        }
+        if (!in.empty()) {
+            std::printf("  minute %2d: %3zu edges, median %+.2f ms, worst %+.2f / %+.2f ms\n",
+                        minute, in.size(), median(in), *std::min_element(in.begin(), in.end()),
+                        *std::max_element(in.begin(), in.end()));
+        }
+    }
+    double slope = 0;
+    {
+        const auto n = static_cast<double>(x.size());
+        double mx = 0;
+        double my = 0;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            mx += x[i] / n;
+            my += y[i] / n;
+        }
+        double sxy = 0;
+        double sxx = 0;
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            sxy += (x[i] - mx) * (y[i] - my);
+            sxx += (x[i] - mx) * (x[i] - mx);
+        }
+        slope = sxx > 0 ? sxy / sxx : 0;
+    }
+    std::printf(
+        "long: %.1f min, every edge within %.2f ms of the offset; fitted drift %+.3f ms a "
+        "minute\n",
+        minutes, worst, slope);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -218,6 +323,27 @@ int main(int argc, char** argv) {
     Session session(dir.path(), VANTREL_SIMULATOR);
     const QString sessions = VANTREL_SOURCE_DIR "/bench/sessions/";
     constexpr int kLatency = 300;
+
+    if (const int at = app.arguments().indexOf("--long"); at >= 0) {
+        const double seconds = app.arguments().value(at + 1).toDouble();
+        const int latency =
+            app.arguments().contains("--latency")
+                ? app.arguments().value(app.arguments().indexOf("--latency") + 1).toInt()
+                : kLatency;
+        bench::Recorder rec;
+        rec.start(dir.filePath("long.wav"));
+        const auto keyed =
+            session.play(longSession(seconds > 0 ? seconds : 600, dir.path()), latency);
+        const std::vector<std::int16_t> heard = rec.stop();
+        const double rate = rec.framesPerSecond();
+        std::printf("the recording's clock: %+.0f ppm against the monotonic clock\n",
+                    (rate / bench::kRate - 1) * 1e6);
+        std::printf("as recorded (48000 frames a second):\n");
+        reportDrift(keyed, heardMarks(heard));
+        std::printf("on the monotonic clock (the recording's own rate):\n");
+        reportDrift(keyed, heardMarks(heard, rate));
+        return 0;
+    }
 
     for (const char* name : {"startup", "trickle", "clear", "paced"}) {
         bench::Recorder rec;

@@ -22,7 +22,7 @@
 #include "platform/qt_audio_output.h"
 #include "tone/keyer_mirror.h"
 #include "tone/monitor_player.h"
-#include "tone/sidetone.h"
+#include "tone/sidetone_renderer.h"
 
 namespace {
 
@@ -42,9 +42,9 @@ double cpuSeconds() {
 void renderedEdges() {
     const std::vector<tone::KeyMark> marks = bench::plan(kMessage, 28, ms(100));
     tone::ToneLoop flat{{std::vector<float>(64, 1.0F), 24000}, 24000, 1};
-    tone::Sidetone sidetone(bench::kRate);
+    tone::SidetoneRenderer sidetone(bench::kRate);
     sidetone.offerTone(&flat);
-    const tone::FrameClock clock{TimePoint{}, 0, bench::kRate};
+    const std::optional<tone::FrameClock> clock = tone::FrameClock{TimePoint{}, 0, bench::kRate};
     std::vector<std::int16_t> out;
     std::size_t handed = 0;
     const auto end =
@@ -53,10 +53,10 @@ void renderedEdges() {
         // Marks reach the sidetone in small groups, 150 ms ahead, as the monitor hands them over.
         const double nowMs = 1000.0 * static_cast<double>(out.size()) / bench::kRate;
         for (; handed < marks.size() && bench::toMs(marks[handed].start) < nowMs + 150; ++handed) {
-            sidetone.apply({tone::SidetoneCommand::Kind::Mark, marks[handed]});
+            sidetone.apply({tone::SidetoneCommand::Kind::Mark, marks[handed]}, clock);
         }
         std::vector<std::int16_t> block(480);
-        sidetone.render(block, &clock, 1);
+        sidetone.render(block, clock, 1);
         out.insert(out.end(), block.begin(), block.end());
     }
     std::vector<double> found;

@@ -101,8 +101,31 @@ void keyText(tone::MonitorPlayer& player, const std::string& text, int wpm,
     player.keyerStream(events(text, wpm), forwardedAt);
 }
 
+Recorder::Recorder() {
+    watch_.setInterval(500);
+    QObject::connect(&watch_, &QTimer::timeout, [this] {
+        growth_.emplace_back(toMs(now()) / 1000,
+                             static_cast<double>(QFileInfo(file_).size() - 44) / 2);
+    });
+}
+
+double Recorder::framesPerSecond() const {
+    std::vector<double> x;
+    std::vector<double> y;
+    for (const auto& [t, frames] : growth_) {
+        x.push_back(t);
+        y.push_back(frames);
+    }
+    double slope = 0;
+    if (x.size() > 10) {
+        residualsOfLine(x, y, &slope);
+    }
+    return slope > 0 ? slope : kRate;
+}
+
 void Recorder::start(const QString& path, int latencyMs) {
     file_ = path;
+    growth_.clear();
     process_.start("parecord",
                    {QStringLiteral("--latency-msec=%1").arg(latencyMs), "-d", "cwtest2.monitor",
                     "--file-format=wav", "--rate=48000", "--channels=1", "--format=s16le", path});
@@ -111,9 +134,11 @@ void Recorder::start(const QString& path, int latencyMs) {
         runFor(10);  // a null sink's monitor delivers only a second or so after it is opened
     }
     runFor(500);
+    watch_.start();
 }
 
 std::vector<std::int16_t> Recorder::stop() {
+    watch_.stop();
     ::kill(static_cast<pid_t>(process_.processId()), SIGINT);
     process_.waitForFinished(5000);
     QFile f(file_);
@@ -224,6 +249,7 @@ void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& outpu
         std::printf("stress-ng could not be started: no loaded run\n");
         return;
     }
+    std::printf("audio thread: %s\n", qPrintable(output.priority()));
     runFor(5000);
     Recorder rec;
     rec.start(dir + "/loaded.wav", 50);
@@ -231,7 +257,7 @@ void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& outpu
     for (int words = 0; words < static_cast<int>(seconds / 2); ++words) {
         text += "PARIS ";  // a PARIS word is 2 s at 30 wpm
     }
-    const int underrunsBefore = output.underruns();
+    const auto underrunsBefore = player.underruns();
     const std::int64_t lateBefore = player.source().lateMarks();
     const tone::TimePoint t0 = now() + ms(50);
     const auto planned = plan(text, 30, t0 + ms(latencyMs));
@@ -245,7 +271,7 @@ void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& outpu
                   seconds);
     report(title, planned, heard);
     std::printf("  underruns: %d; marks that sounded late: %lld; output delay at the end %.1f ms\n",
-                output.underruns() - underrunsBefore,
+                static_cast<int>(player.underruns() - underrunsBefore),
                 static_cast<long long>(player.source().lateMarks() - lateBefore),
                 player.source().outputDelay() * 1000);
 }

@@ -2,10 +2,12 @@
 
 #include <QProcess>
 #include <QString>
+#include <QTimer>
 
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tone/keyer_mirror.h"
@@ -43,12 +45,18 @@ void keyText(tone::MonitorPlayer& player, const std::string& text, int wpm,
 // Records what the second test sink plays.
 class Recorder {
   public:
+    Recorder();
     void start(const QString& path, int latencyMs = 10);
     std::vector<std::int16_t> stop();
+    // The recording's own frame rate against the monotonic clock, from how its file grew: a sound
+    // server's clock may run apart from the system's by hundreds of ppm.
+    double framesPerSecond() const;
 
   private:
     QProcess process_;
     QString file_;
+    QTimer watch_;
+    std::vector<std::pair<double, double>> growth_;  // (monotonic s, frames in the file)
 };
 
 // Compares the recorded keying with the marks planned: counts, each mark and space, each edge

@@ -5,19 +5,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "tone/keyer_mirror.h"
-#include "tone/sidetone.h"
+#include "tone/sidetone_renderer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using keyer::StreamEvent;
     using std::chrono::milliseconds;
     tone::KeyerMirror mirror(28);
     tone::ToneLoop flat{{std::vector<float>(64, 1.0F), 24000}, 24000, 1};
-    tone::Sidetone sidetone(48000);
+    tone::SidetoneRenderer sidetone(48000);
     sidetone.offerTone(&flat);
-    const tone::FrameClock clock{tone::TimePoint{}, 0, 48000};
+    const std::optional<tone::FrameClock> clock = tone::FrameClock{tone::TimePoint{}, 0, 48000};
     std::vector<std::int16_t> out(480);
     tone::TimePoint now{};
     const auto hand = [&](tone::TimePoint horizon) {
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 std::abort();
             }
             if (sidetone.canTake()) {
-                sidetone.apply(c);
+                sidetone.apply(c, clock);
             }
         }
     };
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             mirror.replaceWith("TEST", now, now + milliseconds(b));
         } else {
             hand(now + milliseconds(a * 8));
-            sidetone.render(out, &clock, 1);
+            sidetone.render(out, clock, 1);
         }
         mirror.forget(now);
     }

@@ -22,12 +22,6 @@ class AudioOutput {
     // The source has something new to render: the output takes it at once, and a resting
     // stream starts again. Any thread.
     virtual void wake() = 0;
-    // How much sound to keep queued in the device, in seconds: more rides out longer stalls of
-    // the machine but delays the sound more. Taken by the next stream, and by the current one
-    // the next time it rests (it is opened again). Any thread.
-    virtual void setBufferSeconds(double seconds) = 0;
-    // How often the device ran out of sound while playing (it should not).
-    virtual int underruns() const = 0;
 };
 
 }  // namespace platform

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
 // What an audio output asks of whatever fills it. Plain C++, so the sound itself is made and
-// tested without a device.
+// tested without a device, and what the output does next is decided there too.
 namespace platform {
 
 // Where the output stood when it asked for more sound.
@@ -19,22 +20,35 @@ struct StreamPosition {
     std::int64_t framesPlayed = -1;
 };
 
+// What the output is to do after a fill.
+struct OutputStep {
+    std::size_t frames = 0;  // rendered at the start of the room given: write them
+    enum class Then : std::uint8_t {
+        Refill,  // fill again in refillInMs
+        Rest,    // suspend the stream until woken; it holds only silence
+        Reopen,  // open the stream again (for another buffer); it holds only silence
+    };
+    Then then = Then::Refill;
+    int refillInMs = 10;
+};
+
 // Fills a mono stream of 16-bit samples. Called on the audio thread only: it must neither
 // block nor allocate.
 class SampleSource {
   public:
     virtual ~SampleSource() = default;
 
-    // A new stream at `frameRate` frames per second begins; frame 0 comes next.
-    virtual void startStream(int frameRate) = 0;
-    // The stream stopped and plays on (after a rest, or after it ran dry): its frames no longer
-    // follow the clock as they did, so where it stands must be found afresh.
-    virtual void streamMoved() = 0;
-    // The next out.size() frames of the stream.
-    virtual void render(std::span<std::int16_t> out, const StreamPosition& position) = 0;
-    // Whether the stream may rest after the last render: all it would render is silence until
-    // the output is woken (AudioOutput::wake).
-    virtual bool resting() const = 0;
+    // The buffer to ask the device for when a stream opens, in seconds.
+    virtual double bufferSeconds() = 0;
+    // A new stream at `frameRate` frames per second begins with `bufferFrames` of buffer (what
+    // the device granted); frame 0 comes next.
+    virtual void startStream(int frameRate, std::int64_t bufferFrames) = 0;
+    // The stream was suspended and plays on: its frames no longer follow the clock as they did.
+    virtual void streamResumed() = 0;
+    // The device ran out of sound while playing.
+    virtual void ranDry() = 0;
+    // Renders into `room` (what the device takes now) and says what to do next.
+    virtual OutputStep fill(std::span<std::int16_t> room, const StreamPosition& position) = 0;
 };
 
 }  // namespace platform

@@ -15,12 +15,7 @@
 namespace platform {
 namespace {
 
-constexpr int kFirstRefillMs = 1;  // after a rest, until the device takes sound again
 constexpr int kBytesPerFrame = 2;  // mono, 16-bit
-// The refills come at uneven intervals, from kRefillMs - 4 to kRefillMs + 4: the device reports
-// what it has played in steps, and readings taken in step with those would all lag alike, for
-// seconds; readings at scattered moments soon include fresh ones.
-constexpr int kRefillSpread = 4;
 
 }  // namespace
 
@@ -32,12 +27,7 @@ class SinkWorker : public QObject {
         : shared_(std::move(shared)) {
         timer_.setTimerType(Qt::PreciseTimer);
         timer_.setSingleShot(true);
-        QObject::connect(&timer_, &QTimer::timeout, this, [this] {
-            refill();
-            if (sink_ && !resting_) {
-                timer_.start(nextRefillMs());
-            }
-        });
+        QObject::connect(&timer_, &QTimer::timeout, this, [this] { refill(); });
     }
 
     void raisePriority() {
@@ -52,7 +42,6 @@ class SinkWorker : public QObject {
             return;
         }
         device_ = device;
-        bufferSeconds_ = wantedBufferSeconds_;
         QAudioFormat format;
         format.setSampleRate(std::clamp(device.preferredFormat().sampleRate(), 8000, 192000));
         format.setChannelCount(1);
@@ -60,9 +49,9 @@ class SinkWorker : public QObject {
         sink_ = std::make_unique<QAudioSink>(device, format);
         const int rate = format.sampleRate();
         rate_ = rate;
-        sink_->setBufferSize(static_cast<qsizetype>(bufferSeconds_ * rate) * kBytesPerFrame);
+        sink_->setBufferSize(static_cast<qsizetype>(source->bufferSeconds() * rate) *
+                             kBytesPerFrame);
         source_ = source;
-        source_->startStream(rate);
         written_ = 0;
         pendingFrom_ = pendingTo_ = 0;
         io_ = sink_->start();
@@ -70,6 +59,7 @@ class SinkWorker : public QObject {
             close();
             return;
         }
+        source_->startStream(rate, sink_->bufferSize() / kBytesPerFrame);
         // Room for a whole buffer, whatever the device granted: nothing grows while playing.
         samples_.assign(static_cast<std::size_t>(std::max<qsizetype>(sink_->bufferSize(), rate)),
                         0);
@@ -82,44 +72,26 @@ class SinkWorker : public QObject {
             } else if (s == QAudio::ActiveState) {
                 started_ = true;
             } else if (s == QAudio::IdleState && started_ && !resting_) {
-                // The device ran dry (Qt 6.4 reports no error for it, only the idle state).
-                shared_->underruns.fetch_add(1, std::memory_order_relaxed);
-                source_->streamMoved();
+                source_->ranDry();  // Qt 6.4 reports no error for it, only the idle state
             }
         });
         shared_->playing.store(true);
         resting_ = false;
         started_ = false;
-        timer_.start(QtAudioOutput::kRefillMs);
         refill();
     }
 
-    // Takes what the source has new at once: a resting stream starts again; a playing one is
-    // topped up now rather than at the next turn of the timer.
+    // Takes what the source has new at once: a resting stream plays again.
     void wake() {
         if (!sink_) {
             return;
         }
-        if (!resting_) {
-            refill();
-            return;
+        if (resting_) {
+            resting_ = false;
+            sink_->resume();
+            source_->streamResumed();
         }
-        resting_ = false;
-        sink_->resume();
-        source_->streamMoved();
-        // The device takes the first sound after the rest once it has played a little; finding
-        // that out within a millisecond keeps the first reading of its position fresh.
-        timer_.start(kFirstRefillMs);
         refill();
-    }
-
-    // A new buffer length is taken at once while the stream rests (nothing sounds, and what is
-    // still to sound keeps its times on the new stream), else the next time it rests.
-    void setBufferSeconds(double seconds) {
-        wantedBufferSeconds_ = seconds;
-        if (sink_ && resting_ && bufferSeconds_ != wantedBufferSeconds_) {
-            open(QAudioDevice(device_), source_);
-        }
     }
 
     void close() {
@@ -135,12 +107,6 @@ class SinkWorker : public QObject {
     }
 
   private:
-    int nextRefillMs() {
-        scatter_ = scatter_ * 1664525U + 1013904223U;
-        return QtAudioOutput::kRefillMs - kRefillSpread +
-               static_cast<int>((scatter_ >> 16) % (2 * kRefillSpread + 1));
-    }
-
     // Writes what the device did not take last time; true when nothing is left over.
     bool writePending() {
         while (pendingFrom_ < pendingTo_) {
@@ -156,42 +122,47 @@ class SinkWorker : public QObject {
     }
 
     void refill() {
-        if (!sink_ || io_ == nullptr || !writePending()) {
+        if (!sink_ || io_ == nullptr) {
+            return;
+        }
+        if (!writePending()) {
+            timer_.start(refillInMs_);
             return;
         }
         const qsizetype freeBytes = sink_->bytesFree();
         const auto frames = std::min<std::size_t>(
             static_cast<std::size_t>(std::max<qsizetype>(freeBytes, 0)) / kBytesPerFrame,
             samples_.size());
-        // Every reading of the position counts, also when the device takes nothing this time.
         StreamPosition position;
         position.now = std::chrono::steady_clock::now().time_since_epoch();
         position.framesWritten = written_;
         position.framesQueued = (sink_->bufferSize() - freeBytes) / kBytesPerFrame;
         position.framesPlayed = sink_->processedUSecs() * rate_ / 1'000'000;
-        source_->render(std::span(samples_.data(), frames), position);
-        if (frames == 0) {
-            return;
-        }
-        written_ += static_cast<std::int64_t>(frames);
+        const OutputStep step = source_->fill(std::span(samples_.data(), frames), position);
+        written_ += static_cast<std::int64_t>(step.frames);
         pendingFrom_ = 0;
-        pendingTo_ = frames;
-        if (!writePending()) {
-            return;
+        pendingTo_ = step.frames;
+        const bool allWritten = writePending();
+        switch (step.then) {
+            case OutputStep::Then::Refill:
+                refillInMs_ = step.refillInMs;
+                timer_.start(refillInMs_);
+                return;
+            case OutputStep::Then::Rest:
+                if (!allWritten) {
+                    timer_.start(refillInMs_);
+                    return;
+                }
+                // Suspended with its buffer full of silence (never let run dry: an underrun
+                // could swallow the next sound); nothing wakes this thread meanwhile.
+                timer_.stop();
+                sink_->suspend();
+                resting_ = true;
+                return;
+            case OutputStep::Then::Reopen:
+                open(QAudioDevice(device_), source_);
+                return;
         }
-        if (!source_->resting()) {
-            return;
-        }
-        if (bufferSeconds_ != wantedBufferSeconds_) {
-            open(QAudioDevice(device_), source_);  // a new buffer length, while nothing sounds
-            return;
-        }
-        // Only silence until woken: the stream is suspended with its buffer full (never let run
-        // dry: an underrun could swallow the next sound), and nothing wakes this thread
-        // meanwhile.
-        timer_.stop();
-        sink_->suspend();
-        resting_ = true;
     }
 
     std::shared_ptr<QtAudioOutput::Shared> shared_;
@@ -200,16 +171,14 @@ class SinkWorker : public QObject {
     QIODevice* io_ = nullptr;
     SampleSource* source_ = nullptr;
     QAudioDevice device_;
-    double wantedBufferSeconds_ = QtAudioOutput::kDefaultBufferSeconds;
-    double bufferSeconds_ = 0;  // of the stream playing
     std::int64_t written_ = 0;
     qint64 rate_ = 48000;
     std::vector<std::int16_t> samples_;
     std::size_t pendingFrom_ = 0;  // frames of samples_ rendered but not yet taken
     std::size_t pendingTo_ = 0;
+    int refillInMs_ = 10;  // as the source last said
     bool resting_ = false;
-    bool started_ = false;       // the device has played: an idle state from now on is running dry
-    std::uint32_t scatter_ = 1;  // a small generator of the refill intervals
+    bool started_ = false;  // the device has played: an idle state from now on is running dry
 };
 
 QtAudioOutput::QtAudioOutput() : shared_(std::make_shared<Shared>()) {
@@ -253,15 +222,6 @@ bool QtAudioOutput::isPlaying() const {
 void QtAudioOutput::wake() {
     QMetaObject::invokeMethod(
         worker_, [w = worker_] { w->wake(); }, Qt::QueuedConnection);
-}
-
-void QtAudioOutput::setBufferSeconds(double seconds) {
-    QMetaObject::invokeMethod(
-        worker_, [w = worker_, seconds] { w->setBufferSeconds(seconds); }, Qt::QueuedConnection);
-}
-
-int QtAudioOutput::underruns() const {
-    return shared_->underruns.load(std::memory_order_relaxed);
 }
 
 QString QtAudioOutput::priority() const {

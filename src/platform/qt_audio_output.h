@@ -13,14 +13,11 @@ namespace platform {
 
 class SinkWorker;
 
-// AudioOutput on Qt Multimedia: a QAudioSink in push mode, topped up every few milliseconds on a
-// thread of its own that runs at the highest priority the system grants.
+// AudioOutput on Qt Multimedia: a QAudioSink in push mode on a thread of its own that runs at the
+// highest priority the system grants. It does what the source says: how big a buffer to ask for,
+// when to fill it next, when to rest and when to open the stream again.
 class QtAudioOutput final : public AudioOutput {
   public:
-    // The sound queued in the device until told otherwise.
-    static constexpr double kDefaultBufferSeconds = 0.060;
-    static constexpr int kRefillMs = 10;
-
     QtAudioOutput();
     ~QtAudioOutput() override;
     QtAudioOutput(const QtAudioOutput&) = delete;
@@ -30,8 +27,6 @@ class QtAudioOutput final : public AudioOutput {
     void play(int position, SampleSource* source) override;
     bool isPlaying() const override;
     void wake() override;
-    void setBufferSeconds(double seconds) override;
-    int underruns() const override;
 
     // What scheduling the output's thread got (for the benchmarks).
     QString priority() const;
@@ -39,7 +34,6 @@ class QtAudioOutput final : public AudioOutput {
     // What the output's thread and the others share.
     struct Shared {
         std::atomic<bool> playing{false};
-        std::atomic<int> underruns{0};
         std::mutex priorityLock;
         QString priority;
     };

@@ -127,10 +127,6 @@ int KeyerMirror::wpmInEffect(const std::optional<int>& buffered) const {
 // nothing to key before it (commands that take no time do not count).
 void KeyerMirror::plan(Item& item, const Item* previous, TimePoint previousMarkEnd) {
     item.marks.clear();
-    if (keyFreeAt_ == kNever) {
-        item.start = item.end = kNever;  // waits for the key to come up
-        return;
-    }
     const TimePoint previousEnd =
         previous != nullptr ? std::max(previous->end, idleEnd_) : idleEnd_;
     item.start = std::max({item.arrival, previousEnd, keyFreeAt_});
@@ -173,8 +169,9 @@ void KeyerMirror::plan(Item& item, const Item* previous, TimePoint previousMarkE
         KeyMark m;
         m.start = item.start + after(sign.marks[i].start);
         m.end = m.start + after(sign.marks[i].length);
-        const TimePoint gap = markEnd == TimePoint::min() ? TimePoint{} : m.start - markEnd;
-        m.gapBefore = i == 0 && rested ? std::min(gap, after(timing.letterGap())) : gap;
+        m.keyedGap = markEnd == TimePoint::min() ? TimePoint{} : m.start - markEnd;
+        m.afterRest = i == 0 && rested;
+        m.letterGap = after(timing.letterGap());
         m.startsCharacter = i == 0;
         item.marks.push_back(m);
         markEnd = m.end;
@@ -211,16 +208,15 @@ void KeyerMirror::clear(TimePoint at) {
         idleEnd_ = std::max(idleEnd_, at);  // the keyer was busy: what comes next has not rested
     }
     bufferedAtEnd_.reset();
-    if (keyFreeAt_ == kNever || tuneHanded_) {
+    if (tuneDown(at)) {  // tune ends: the key comes up now
         cut = true;
+        keyFreeAt_ = at;
     }
+    tuneUntil_.reset();
     for (KeyMark& m : freeMarks_) {
         m.end = std::min(m.end, at);
     }
     std::erase_if(freeMarks_, [](const KeyMark& m) { return m.end <= m.start; });
-    if (keyFreeAt_ == kNever) {
-        keyFreeAt_ = at;
-    }
     tuneHanded_.reset();
     if (cut) {
         out_.push_back({SidetoneCommand::Kind::CutFrom, {.start = at}});
@@ -231,24 +227,24 @@ void KeyerMirror::stop(TimePoint at) {
     clear(at);
 }
 
+// Tune holds the key down from `at` until it is let up, a clear comes, or the keyer's watchdog
+// lets it up kTuneLimit later; what is queued waits until then.
 void KeyerMirror::tune(bool down, TimePoint at) {
-    const bool isDown = keyFreeAt_ == kNever;
-    if (down == isDown) {
+    if (down == tuneDown(at)) {
         return;
     }
     if (down) {
         KeyMark m;
         m.start = at;
-        m.end = kNever;
-        m.chained = false;
+        m.end = at + kTuneLimit;
+        m.inSequence = false;
         freeMarks_.push_back(m);
-        keyFreeAt_ = kNever;
+        tuneUntil_ = keyFreeAt_ = m.end;
     } else {
         keyFreeAt_ = at;
+        tuneUntil_.reset();
         for (KeyMark& m : freeMarks_) {
-            if (m.end == kNever) {
-                m.end = at;
-            }
+            m.end = std::min(m.end, at);
         }
         std::erase_if(freeMarks_, [](const KeyMark& m) { return m.end <= m.start; });
         if (tuneHanded_) {
@@ -299,8 +295,8 @@ void KeyerMirror::commitUntil(TimePoint horizon) {
         }
         it->id = nextId_++;
         out_.push_back({SidetoneCommand::Kind::Mark, *it});
-        if (it->end == kNever) {
-            tuneHanded_ = it->id;
+        if (tuneUntil_ && it->end == *tuneUntil_) {
+            tuneHanded_ = it->id;  // still down: a key-up or a clear may end it earlier
         }
         it = freeMarks_.erase(it);
     }
@@ -316,9 +312,7 @@ std::optional<TimePoint> KeyerMirror::nextStart() const {
     std::optional<TimePoint> next;
     for (const Item& item : items_) {
         if (!item.handed) {
-            if (item.start != kNever) {
-                next = item.start;
-            }
+            next = item.start;
             break;
         }
     }
@@ -365,7 +359,7 @@ std::string KeyerMirror::pendingText(TimePoint now) const {
 }
 
 bool KeyerMirror::busy(TimePoint now) const {
-    return lastEnd() > now || keyFreeAt_ == kNever || tuneHanded_ || !freeMarks_.empty();
+    return lastEnd() > now || tuneDown(now) || !freeMarks_.empty();
 }
 
 }  // namespace tone

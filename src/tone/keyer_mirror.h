@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -11,41 +10,18 @@
 
 #include "keyer/stream_event.h"
 #include "tone/keying.h"
+#include "tone/sidetone_contract.h"
 
 // The monitor's keyer: it hears the stream the keyer hears and keys it as the keyer does, on the
 // keyer's own timeline shifted by the operator's latency. Pure logic: time comes in as values.
 namespace tone {
 
-using TimePoint = std::chrono::nanoseconds;  // monotonic time since the clock's epoch
-inline constexpr TimePoint kNever = TimePoint::max();
-
-// One key-down stretch on the monitor's timeline.
-struct KeyMark {
-    std::uint64_t id = 0;  // increasing in the order marks are handed over
-    TimePoint start{};
-    TimePoint end{};  // kNever while the key stays down (tune) until an EndMark
-    // When the sidetone is behind, the silence to keep before this mark: the planned gap while
-    // the keyer was busy (inside a character whole, so it is never squeezed; between characters
-    // a third may go to catching up), a letter gap after a rest.
-    TimePoint gapBefore{};
-    bool startsCharacter = true;  // the volume is taken afresh here
-    bool chained = true;          // part of the keyer's sequence (not a tune held over it)
-    bool operator==(const KeyMark&) const = default;
-};
-
-// What the sidetone is to do.
-struct SidetoneCommand {
-    enum class Kind : std::uint8_t {
-        Mark,     // key `mark`
-        EndMark,  // the mark `mark.id` ends at `mark.end` instead
-        CutFrom,  // from `mark.start` on nothing sounds: later marks go, a sounding one ends
-    };
-    Kind kind = Kind::Mark;
-    KeyMark mark;
-};
-
 class KeyerMirror {
   public:
+    // A tune the keyer is never told to end ends by itself after this long: the keyer's own
+    // tune watchdog (see docs/keyer-timing.md).
+    static constexpr TimePoint kTuneLimit = std::chrono::seconds(100);
+
     explicit KeyerMirror(int wpm = 28);
 
     // The keyer receives `events` at `arrival` (for the monitor: forwarded + latency). Arrivals
@@ -96,6 +72,7 @@ class KeyerMirror {
     void replanFrom(TimePoint from);
     void clear(TimePoint at);
     void tune(bool down, TimePoint at);
+    bool tuneDown(TimePoint at) const { return tuneUntil_ && at < *tuneUntil_; }
     TimePoint lastEnd() const;
     TimePoint lastMarkEnd(std::size_t before) const;
     int wpmInEffect(const std::optional<int>& buffered) const;
@@ -107,6 +84,7 @@ class KeyerMirror {
     TimePoint idleEnd_ = TimePoint::min();      // the end of what went before the items
     TimePoint idleMarkEnd_ = TimePoint::min();  // the end of the last mark before them
     TimePoint keyFreeAt_ = TimePoint::min();    // nothing starts before tune lets the key up
+    std::optional<TimePoint> tuneUntil_;        // while tune holds the key: when it comes up
     std::vector<KeyMark> freeMarks_;            // tune, held over the sequence, not handed over
     std::optional<std::uint64_t> tuneHanded_;   // the id of a tune mark handed over, still down
     TimePoint lastArrival_ = TimePoint::min();

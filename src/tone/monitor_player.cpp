@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "platform/qt_audio_output.h"
 #include "tone/wave_file.h"
@@ -15,15 +16,10 @@ namespace {
 
 constexpr int kPlaybackRatePerPitch = 4;
 constexpr qint64 kLargestToneFile = 16 * 1024 * 1024;
-constexpr double kDelayBeforeKnown = 0.1;  // the output's delay until it has said
-constexpr int kRetryFullMs = 5;            // the hand-over was full: try again this soon
+constexpr int kRetryFullMs = 5;  // the hand-over was full: try again this soon
 
 TimePoint now() {
     return Clock::now().time_since_epoch();
-}
-
-TimePoint afterSeconds(double s) {
-    return TimePoint(std::llround(s * 1e9));
 }
 
 std::optional<ToneSample> loadToneFile() {
@@ -57,25 +53,21 @@ MonitorPlayer::~MonitorPlayer() {
 }
 
 void MonitorPlayer::keyerStream(std::span<const keyer::StreamEvent> events, TimePoint forwardedAt) {
-    mirror_.receive(events, forwardedAt + latency_);
+    mirror_.receive(events, forwardedAt + shift_);
     pump();
 }
 
 void MonitorPlayer::test() {
     const TimePoint t = now();
-    mirror_.replaceWith("TEST", t, t + latency_);
+    mirror_.replaceWith("TEST", t, t + shift_);
     pump();
 }
 
 void MonitorPlayer::setLatency(double milliseconds) {
-    const double ms =
-        std::isnan(milliseconds) ? 0 : std::clamp(milliseconds, 0.0, kLongestLatencyMs);
-    latency_ = afterSeconds(ms / 1000);
-    audio_->setBufferSeconds(bufferSecondsFor(ms));
-}
-
-double MonitorPlayer::bufferSecondsFor(double latencyMs) {
-    return std::clamp(latencyMs / 1000 - kBufferBelowLatency, kShortestBuffer, kLongestBuffer);
+    latencyMs_ = milliseconds;
+    const LatencyPlan plan = LatencyPlan::of(latencyMs_, std::numeric_limits<double>::quiet_NaN());
+    shift_ = plan.shift;
+    source_.setLatencyBuffer(plan.bufferSeconds);
 }
 
 void MonitorPlayer::setVolume(int hundredthsOfDb) {
@@ -89,22 +81,10 @@ void MonitorPlayer::setSpeed(int wpm) {
     pump();
 }
 
-// Characters are handed over once they are due within the output's delay and a margin, or
-// within the latency when that is longer: nothing the keyer can still receive changes what
-// starts within the latency, so handing it over early costs no fidelity and rides out a busy
-// window thread.
-TimePoint MonitorPlayer::handOverAhead() const {
-    double delay = source_.outputDelay();
-    if (!(delay >= 0)) {
-        delay = kDelayBeforeKnown;
-    }
-    const double latency = std::chrono::duration<double>(latency_).count();
-    return afterSeconds(std::clamp(latency, delay + kHandOverMargin, kHandOverMost));
-}
-
 void MonitorPlayer::pump() {
     const TimePoint t = now();
-    const TimePoint ahead = handOverAhead();
+    const TimePoint ahead = LatencyPlan::of(latencyMs_, source_.outputDelay()).handOverAhead;
+    reportUnderruns();
     mirror_.commitUntil(t + ahead);
     for (SidetoneCommand& c : mirror_.takeCommands()) {
         unsent_.push_back(c);
@@ -131,6 +111,19 @@ void MonitorPlayer::pump() {
     const TimePoint wait = *next - ahead - t;
     timer_.start(static_cast<int>(std::clamp<std::int64_t>(
         std::chrono::ceil<std::chrono::milliseconds>(wait).count(), 0, 24 * 3600 * 1000)));
+}
+
+// An underrun is a fault worth a bug report: said once each, with the buffer the output goes on
+// with.
+void MonitorPlayer::reportUnderruns() {
+    const std::int64_t underruns = source_.underruns();
+    if (underruns > underrunsReported_) {
+        underrunsReported_ = underruns;
+        qWarning(
+            "sidetone: the sound output ran out of sound (%lld times so far; buffer %.0f ms, "
+            "longer from the next pause)",
+            static_cast<long long>(underruns), source_.bufferInUse() * 1000);
+    }
 }
 
 void MonitorPlayer::keyerClosed() {

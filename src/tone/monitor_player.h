@@ -14,6 +14,7 @@
 #include "keyer/stream_event.h"
 #include "platform/audio_output.h"
 #include "tone/keyer_mirror.h"
+#include "tone/latency_plan.h"
 #include "tone/sidetone_source.h"
 
 namespace tone {
@@ -28,22 +29,6 @@ class MonitorPlayer : public QObject {
     Q_OBJECT
 
   public:
-    // How far ahead of the output's own delay characters are handed over at the least: a window
-    // thread that is this late still keeps the sidetone on time.
-    static constexpr double kHandOverMargin = 0.1;
-    // And at the most, with a long latency.
-    static constexpr double kHandOverMost = 2.0;
-    // The longest latency taken (an hour); longer ones, and ones that are not numbers, are held.
-    static constexpr double kLongestLatencyMs = 3600e3;
-    // The output's buffer: as long as the latency leaves room for (less kBufferBelowLatency, so
-    // a character handed over when the keyer gets it still sounds on time), within these bounds.
-    // A longer buffer rides out longer stalls of a loaded machine; the short one still keeps
-    // short latencies on time.
-    static constexpr double kShortestBuffer = 0.060;
-    static constexpr double kLongestBuffer = 0.300;
-    static constexpr double kBufferBelowLatency = 0.060;
-    static double bufferSecondsFor(double latencyMs);
-
     // `audio` is the sound output; the system's (Qt Multimedia) when none is given.
     explicit MonitorPlayer(QObject* parent = nullptr,
                            std::unique_ptr<platform::AudioOutput> audio = nullptr);
@@ -77,6 +62,9 @@ class MonitorPlayer : public QObject {
     // When the window's thread is next woken for the monitor, in ms; -1 when it is not.
     int wakesInMs() const { return timer_.isActive() ? timer_.remainingTime() : -1; }
     const SidetoneSource& source() const { return source_; }
+    // How often the sound output ran out of sound while playing, and the buffer it holds now.
+    std::int64_t underruns() const { return source_.underruns(); }
+    double bufferSeconds() const { return source_.bufferInUse(); }
     const platform::AudioOutput& audio() const { return *audio_; }
 
     // Where the tone file is looked for: the working directory, then beside the program,
@@ -85,15 +73,17 @@ class MonitorPlayer : public QObject {
 
   private:
     void pump();
-    TimePoint handOverAhead() const;
+    void reportUnderruns();
 
     std::unique_ptr<platform::AudioOutput> audio_;
     SidetoneSource source_;
     KeyerMirror mirror_;
     std::deque<SidetoneCommand> unsent_;  // waiting for room in the hand-over
     QTimer timer_;
-    TimePoint latency_{};
+    double latencyMs_ = 0;
+    TimePoint shift_{};  // the latency
     std::optional<int> device_;
+    std::int64_t underrunsReported_ = 0;
 };
 
 }  // namespace tone

@@ -1,115 +1,6 @@
 #include "tone/sidetone_source.h"
 
-#include <algorithm>
-#include <cmath>
-#include <limits>
-
 namespace tone {
-namespace {
-
-// An estimate farther than this from the timeline, beyond the lag of one of the device's
-// reporting steps, twice in a row, starts the timeline afresh (the stream moved; one reading
-// alone may be odd).
-constexpr double kResetSeconds = 0.030;
-// How fast the timeline may give way to later estimates: faster than a sound card's clock
-// drifts from the system's.
-constexpr double kDriftPerSecond = 150e-6;
-
-double seconds(TimePoint d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-}  // namespace
-
-void StreamTimeline::restart(int frameRate) {
-    frameRate_ = frameRate;
-    count_ = next_ = 0;
-    farBefore_ = false;
-    lastPlayed_.reset();
-    lastReading_ = stepAfter_ = TimePoint{};
-    moving_ = false;
-    step_ = 0;
-}
-
-// The device reports what it has consumed in steps, so each estimate of the frame playing now
-// lies behind the truth by up to a step (a few milliseconds with a short buffer, tens with a long
-// one), never ahead, except for a rare reading that comes out early. The timeline follows the
-// most advanced estimates: it rises to the second highest of the last few (one odd reading does
-// not move it) and gives way only as slowly as two clocks can drift apart.
-void StreamTimeline::observe(const platform::StreamPosition& position) {
-    const std::int64_t played = position.framesWritten - position.framesQueued;
-    const bool moved = lastPlayed_ && played != *lastPlayed_;
-    const std::int64_t step = moved ? played - *lastPlayed_ : 0;
-    lastPlayed_ = played;
-    if (moved) {
-        stepAfter_ = lastReading_;  // the step came after the reading before this one
-    }
-    lastReading_ = position.now;
-    // A stream that has just started or resumed may stand still for a while (a few hundred
-    // milliseconds after a rest here) before it plays: readings from before it is seen to move
-    // say nothing about when it will.
-    if (!moving_) {
-        moving_ = moved;
-        if (!moving_) {
-            return;
-        }
-    }
-    step_ = std::max(step_, step);
-    // The device's own count, where it has one and it is ahead: it runs on between the steps.
-    // It can lead the truth for a while, so it is taken no further than the stream can have
-    // played since the moment before its last step.
-    const auto since = static_cast<std::int64_t>(seconds(position.now - stepAfter_) * frameRate_);
-    const auto playing = static_cast<double>(std::max(
-        played, std::min({position.framesPlayed, position.framesWritten, played + since})));
-    if (count_ == 0) {
-        origin_ = position.now;
-        last_ = position.now;
-    }
-    const double estimate = playing - seconds(position.now - origin_) * frameRate_;
-    const double reset = kResetSeconds * frameRate_;
-    const bool far = count_ > 0 && (estimate > offset_ + reset ||
-                                    estimate < offset_ - reset - static_cast<double>(step_));
-    if (far && farBefore_) {
-        const TimePoint stepAfter = stepAfter_;
-        restart(static_cast<int>(frameRate_));
-        moving_ = true;  // it plays, elsewhere: start from this reading
-        lastPlayed_ = played;
-        stepAfter_ = stepAfter;
-        observe(position);
-        return;
-    }
-    farBefore_ = far;
-    if (far) {
-        return;
-    }
-    estimates_[next_++ % estimates_.size()] = estimate;
-    count_ = std::min(count_ + 1, estimates_.size());
-    double first = -std::numeric_limits<double>::infinity();
-    double second = first;
-    for (std::size_t i = 0; i < count_; ++i) {
-        const double e = estimates_[i];
-        if (e > first) {
-            second = first;
-            first = e;
-        } else if (e > second) {
-            second = e;
-        }
-    }
-    if (count_ == 1) {
-        offset_ = estimate;
-    } else {
-        const double drift = kDriftPerSecond * seconds(position.now - last_) * frameRate_;
-        offset_ = std::max(second, offset_ - drift);
-    }
-    last_ = position.now;
-}
-
-std::optional<FrameClock> StreamTimeline::clock() const {
-    if (count_ == 0 || farBefore_) {  // not known, or in doubt: place nothing new for now
-        return std::nullopt;
-    }
-    return FrameClock{origin_, offset_, frameRate_};
-}
 
 SidetoneSource::~SidetoneSource() {
     // The audio thread has stopped: whatever it took is no longer in use.
@@ -145,24 +36,43 @@ void SidetoneSource::freeTones() {
     }
 }
 
-void SidetoneSource::startStream(int frameRate) {
-    sidetone_.restart(frameRate);
+double SidetoneSource::bufferSeconds() {
+    policy_.setLatencyBuffer(latencyBuffer_.load(std::memory_order_relaxed));
+    return policy_.askSeconds();
+}
+
+// What the old stream had not played yet is placed again on the new one.
+void SidetoneSource::startStream(int frameRate, std::int64_t bufferFrames) {
+    policy_.setLatencyBuffer(latencyBuffer_.load(std::memory_order_relaxed));
+    policy_.started(frameRate, bufferFrames);
+    renderer_.restart(frameRate, heard_);
     timeline_.restart(frameRate);
-    quietFrom_ = 0;
+    heard_ = 0;
+    bufferInUse_.store(policy_.grantedSeconds(), std::memory_order_relaxed);
 }
 
-void SidetoneSource::streamMoved() {
-    timeline_.restart(sidetone_.frameRate());
+void SidetoneSource::streamResumed() {
+    timeline_.restart(renderer_.frameRate());
+    policy_.resumed();
 }
 
-void SidetoneSource::render(std::span<std::int16_t> out, const platform::StreamPosition& position) {
+void SidetoneSource::ranDry() {
+    timeline_.restart(renderer_.frameRate());
+    policy_.ranDry();
+    underruns_.store(policy_.underruns(), std::memory_order_relaxed);
+}
+
+platform::OutputStep SidetoneSource::fill(std::span<std::int16_t> room,
+                                          const platform::StreamPosition& position) {
+    policy_.setLatencyBuffer(latencyBuffer_.load(std::memory_order_relaxed));
     timeline_.observe(position);
     const std::optional<FrameClock> clock = timeline_.clock();
-    const double rate = sidetone_.frameRate();
-    outputDelay_.store(static_cast<double>(position.framesQueued + std::ssize(out)) / rate,
+    const double rate = renderer_.frameRate();
+    outputDelay_.store(static_cast<double>(position.framesQueued + std::ssize(room)) / rate,
                        std::memory_order_relaxed);
+    heard_ = position.framesWritten - position.framesQueued;
 
-    while (sidetone_.canTake()) {
+    while (renderer_.canTake()) {
         if (!held_) {
             SidetoneCommand c;
             if (!commands_.pop(c)) {
@@ -170,27 +80,24 @@ void SidetoneSource::render(std::span<std::int16_t> out, const platform::StreamP
             }
             held_ = c;
         }
-        sidetone_.apply(*held_);
+        renderer_.apply(*held_, clock);
         held_.reset();
     }
     if (ToneLoop* tone = offered_.exchange(nullptr, std::memory_order_acq_rel)) {
-        sidetone_.offerTone(tone);
+        renderer_.offerTone(tone);
     }
     const auto gain = static_cast<float>(volumeGain(volume_.load(std::memory_order_relaxed)));
-    sidetone_.render(out, clock ? &*clock : nullptr, gain);
-    if (const ToneLoop* tone = sidetone_.currentTone()) {
+    renderer_.render(room, clock, gain);
+    if (const ToneLoop* tone = renderer_.currentTone()) {
         toneInUse_.store(tone->generation, std::memory_order_release);
     }
-    lateMarks_.store(sidetone_.lateMarks(), std::memory_order_relaxed);
-    if (!sidetone_.idle()) {
-        quietFrom_ = sidetone_.nextFrame();
-    }
-}
+    lateMarks_.store(renderer_.lateMarks(), std::memory_order_relaxed);
 
-bool SidetoneSource::resting() const {
-    return commands_.empty() && !held_ && sidetone_.idle() &&
-           sidetone_.nextFrame() >=
-               quietFrom_ + std::llround(kRestAfterSeconds * sidetone_.frameRate());
+    const bool quiet = commands_.empty() && !held_ && renderer_.idle();
+    const platform::OutputStep step =
+        policy_.next(position, room.size(), quiet, timeline_.moving());
+    underruns_.store(policy_.underruns(), std::memory_order_relaxed);
+    return step;
 }
 
 }  // namespace tone

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string_view>
 #include <utility>
@@ -47,8 +48,7 @@ struct Rig {
         std::vector<std::pair<double, double>> out;
         for (const SidetoneCommand& c : commands) {
             if (c.kind == SidetoneCommand::Kind::Mark) {
-                out.emplace_back(toMs(c.mark.start),
-                                 c.mark.end == tone::kNever ? -1 : toMs(c.mark.end));
+                out.emplace_back(toMs(c.mark.start), toMs(c.mark.end));
             }
         }
         return out;
@@ -161,7 +161,8 @@ TEST(KeyerMirror, BackspaceTakesTheLastCharacterThatHasNotStarted) {
     EXPECT_EQ(wait.marks(), (Marks{{0, 60}, {1240, 1300}}));
 }
 
-// Tune holds the key down from its arrival until it is let up; the buffer waits meanwhile.
+// Tune holds the key down from its arrival until it is let up; the buffer waits meanwhile. The
+// mark goes over with the end the keyer's watchdog would give it, and ends earlier when let up.
 TEST(KeyerMirror, TuneHoldsTheKeyAndTheBufferWaits) {
     Rig rig;
     rig.send({{K::Tune, 1}}, 0);
@@ -170,12 +171,85 @@ TEST(KeyerMirror, TuneHoldsTheKeyAndTheBufferWaits) {
     EXPECT_TRUE(rig.mirror.busy(ms(400)));
     rig.send({{K::Tune, 0}}, 1000);
     const Marks marks = rig.marks();
-    EXPECT_EQ(marks, (Marks{{0, -1}, {1000, 1060}}));
+    EXPECT_EQ(marks, (Marks{{0, 100000}, {1000, 1060}}));
     ASSERT_EQ(rig.commands.size(), 3u);
     EXPECT_EQ(rig.commands[1].kind, SidetoneCommand::Kind::EndMark);
     EXPECT_EQ(rig.commands[1].mark.id, rig.commands[0].mark.id);
     EXPECT_EQ(toMs(rig.commands[1].mark.end), 1000);
     EXPECT_FALSE(rig.mirror.busy(ms(1300)));
+}
+
+// What the keyer ends ends on the monitor's timeline too, and what follows counts from there: a
+// clear or a reset cuts a key-down, a wait or a tune where it stands; a tune nobody lets up ends
+// by the keyer's watchdog after 100 s; the keyer's port closing cuts everything.
+TEST(KeyerMirror, WhatTheKeyerEndsEndsAndWhatFollowsCountsFromThere) {
+    const struct {
+        const char* what;
+        std::vector<std::pair<double, std::vector<StreamEvent>>> stream;
+        double stopAt;  // the keyer's port closes, or -1
+        Marks marks;
+    } cases[] = {
+        {"a key-down cut by a clear, then a rest",
+         {{0, {{K::KeyDown, 255}}}, {2000, {{K::Clear}}}, {5000, text("E")}},
+         -1,
+         {{0, 2000}, {5000, 5060}}},
+        {"a key-down cut by a clear with a character after it",
+         {{0, {{K::KeyDown, 255}}}, {2000, {{K::Clear}, {K::Text, 'E'}}}},
+         -1,
+         {{0, 2000}, {2000, 2060}}},
+        {"a key-down cut by a reset",
+         {{0, {{K::KeyDown, 255}}}, {2000, {{K::Reset}}}, {3000, text("E")}},
+         -1,
+         {{0, 2000}, {3000, 3060}}},
+        {"a wait cut by a clear",
+         {{0, {{K::Text, 'E'}, {K::Wait, 10}, {K::Text, 'E'}}},
+          {1000, {{K::Clear}}},
+          {1500, text("E")}},
+         -1,
+         {{0, 60}, {1500, 1560}}},
+        {"a tune cut by a clear",
+         {{0, {{K::Tune, 1}}}, {10, text("E")}, {1000, {{K::Clear}}}, {1200, text("E")}},
+         -1,
+         {{0, 1000}, {1200, 1260}}},
+        {"a tune nobody lets up",
+         {{0, {{K::Tune, 1}}}, {10, text("E")}},
+         -1,
+         {{0, 100000}, {100000, 100060}}},
+        {"the keyer's port closes during a key-down",
+         {{0, {{K::KeyDown, 255}}}},
+         1500,
+         {{0, 1500}}},
+    };
+    for (const auto& c : cases) {
+        Rig rig;
+        for (const auto& [at, events] : c.stream) {
+            rig.commit(at);
+            rig.send(events, at);
+        }
+        if (c.stopAt >= 0) {
+            rig.commit(c.stopAt);
+            rig.mirror.stop(ms(c.stopAt));
+        }
+        rig.commit(1e9);
+        // The marks as the sidetone ends them: a cut or an end that came later applies.
+        Marks sounded;
+        std::vector<std::uint64_t> ids;
+        for (const SidetoneCommand& cmd : rig.commands) {
+            if (cmd.kind == SidetoneCommand::Kind::Mark) {
+                sounded.emplace_back(toMs(cmd.mark.start), toMs(cmd.mark.end));
+                ids.push_back(cmd.mark.id);
+            }
+            for (std::size_t i = 0; i < sounded.size(); ++i) {
+                if (cmd.kind == SidetoneCommand::Kind::EndMark && cmd.mark.id == ids[i]) {
+                    sounded[i].second = std::min(sounded[i].second, toMs(cmd.mark.end));
+                } else if (cmd.kind == SidetoneCommand::Kind::CutFrom) {
+                    sounded[i].second = std::min(sounded[i].second, toMs(cmd.mark.start));
+                }
+            }
+        }
+        EXPECT_EQ(sounded, c.marks) << c.what;
+        EXPECT_FALSE(rig.mirror.busy(ms(200000))) << c.what;
+    }
 }
 
 // Test: what has not started goes; TEST arrives the latency after the click and follows what
@@ -188,8 +262,8 @@ TEST(KeyerMirror, ReplacingKeepsWhatSoundsAndDropsWhatWaits) {
     EXPECT_EQ(rig.marks(), (Marks{{0, 180}, {360, 420}}));
 }
 
-// Marks go over once, in order, each with a larger id; when the sidetone is behind, a mark may
-// follow the one before it no closer than the keyer's gap, or a letter gap after a rest.
+// Marks go over once, in order, each with a larger id, saying the gap the keyer keyed before it,
+// whether the keyer had rested, and the letter gap at its speed.
 TEST(KeyerMirror, HandsOverOnceInOrderWithTheGapsToKeep) {
     Rig rig;
     rig.send(text("E"), 1000);
@@ -204,8 +278,13 @@ TEST(KeyerMirror, HandsOverOnceInOrderWithTheGapsToKeep) {
     EXPECT_LT(rig.commands[0].mark.id, rig.commands[1].mark.id);
     EXPECT_LT(rig.commands[1].mark.id, rig.commands[2].mark.id);
     EXPECT_EQ(toMs(rig.commands[1].mark.start), 1240);
-    EXPECT_EQ(toMs(rig.commands[1].mark.gapBefore), 180);  // busy: the gap as keyed
-    EXPECT_EQ(toMs(rig.commands[2].mark.gapBefore), 180);  // rested: a letter gap
+    EXPECT_EQ(toMs(rig.commands[0].mark.keyedGap), 0);  // the first
+    EXPECT_TRUE(rig.commands[0].mark.afterRest);
+    EXPECT_EQ(toMs(rig.commands[1].mark.keyedGap), 180);  // busy
+    EXPECT_FALSE(rig.commands[1].mark.afterRest);
+    EXPECT_EQ(toMs(rig.commands[2].mark.keyedGap), 7700);  // after a rest
+    EXPECT_TRUE(rig.commands[2].mark.afterRest);
+    EXPECT_EQ(toMs(rig.commands[2].mark.letterGap), 180);
     rig.mirror.forget(ms(2000));
     EXPECT_TRUE(rig.mirror.busy(ms(8000)));
     rig.mirror.forget(ms(10000));

@@ -44,8 +44,6 @@ class ClockedOutput final : public platform::AudioOutput {
     }
     bool isPlaying() const override { return true; }
     void wake() override {}
-    void setBufferSeconds(double) override {}
-    int underruns() const override { return 0; }
     std::vector<Stream> streams() {
         std::lock_guard lock(mutex_);
         return streams_;
@@ -61,14 +59,14 @@ class ClockedOutput final : public platform::AudioOutput {
             std::lock_guard lock(mutex_);
             if (next_ != nullptr) {
                 source = std::exchange(next_, nullptr);
-                source->startStream(kRate);
+                source->startStream(kRate, kRate / 10);
                 streams_.push_back({now, {}});
                 written = 0;
             }
             Stream& s = streams_.back();
             const auto due = (now - s.start).count() * kRate / 1'000'000'000;
             block.assign(static_cast<std::size_t>(std::max<std::int64_t>(due - written, 0)), 0);
-            source->render(block, {now, written, 0});
+            source->fill(block, {now, written, 0});
             s.samples.insert(s.samples.end(), block.begin(), block.end());
             written += static_cast<std::int64_t>(block.size());
             mutex_.unlock();
