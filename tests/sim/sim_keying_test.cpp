@@ -131,6 +131,12 @@ INSTANTIATE_TEST_SUITE_P(
              {{0, bytes({0x0B, 1})}, {50, "E"}, {500, bytes({0x0B, 0})}},
              {0, 500, 500, 560},
              "E"},
+        // A tune nobody lets up: the keyer's watchdog lets the key up after 100 s, and the E
+        // held back by it starts then.
+        Case{"tune ends by its watchdog",
+             {{0, bytes({0x0B, 1})}, {50, "E"}},
+             {0, 100000, 100000, 100060},
+             "E"},
         // Tune over a dah that is keying: the key stays down until tune ends at 300.
         Case{"tune over a mark",
              {{0, "T"}, {100, bytes({0x0B, 1})}, {300, bytes({0x0B, 0})}},

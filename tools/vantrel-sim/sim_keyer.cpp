@@ -6,6 +6,8 @@ namespace sim {
 namespace {
 
 constexpr unsigned char kMerge = 0x1B;
+// A tune that is never let up ends by the keyer's own watchdog (see docs/keyer-timing.md).
+constexpr auto kTuneWatchdog = std::chrono::seconds(100);
 
 }  // namespace
 
@@ -108,6 +110,15 @@ bool SimKeyer::startNext(Time at) {
 // Does the next thing that falls due by `now`: a key edge, an echo, the end of an item, the
 // start of the next. Returns false when nothing is due.
 bool SimKeyer::step(Time now, std::string& out) {
+    const std::optional<Time> sendingAt = sendingDue();
+    if (tuneDown_ && tuneUntil_ <= now && (!sendingAt || tuneUntil_ <= *sendingAt)) {
+        setTune(false, tuneUntil_);
+        if (!sending_ && readyAt_ <= tuneUntil_) {
+            startNext(tuneUntil_);
+        }
+        noteStatus(out);
+        return true;
+    }
     if (sending_) {
         Sending& s = *sending_;
         const auto& marks = s.keying.marks;
@@ -155,20 +166,29 @@ std::string SimKeyer::advance(Time now) {
     return out;
 }
 
+// The next edge, echo or end of the item being keyed.
+std::optional<Time> SimKeyer::sendingDue() const {
+    if (!sending_) {
+        return std::nullopt;
+    }
+    const Sending& s = *sending_;
+    const auto& marks = s.keying.marks;
+    if (s.edgesDone < 2 * marks.size()) {
+        const auto& mark = marks[s.edgesDone / 2];
+        return s.start + (s.edgesDone % 2 == 0 ? mark.first : mark.second);
+    }
+    return s.start + (s.echoed ? s.keying.length : s.keying.keyEnd);
+}
+
 std::optional<Time> SimKeyer::nextDue() const {
-    if (sending_) {
-        const Sending& s = *sending_;
-        const auto& marks = s.keying.marks;
-        if (s.edgesDone < 2 * marks.size()) {
-            const auto& mark = marks[s.edgesDone / 2];
-            return s.start + (s.edgesDone % 2 == 0 ? mark.first : mark.second);
-        }
-        return s.start + (s.echoed ? s.keying.length : s.keying.keyEnd);
+    std::optional<Time> due = sendingDue();
+    if (!due && !buffer_.empty() && !tuneDown_) {
+        due = readyAt_;
     }
-    if (!buffer_.empty() && !tuneDown_) {
-        return readyAt_;
+    if (tuneDown_) {
+        due = std::min(due.value_or(tuneUntil_), tuneUntil_);
     }
-    return std::nullopt;
+    return due;
 }
 
 void SimKeyer::setMark(bool down, Time at) {
@@ -178,6 +198,9 @@ void SimKeyer::setMark(bool down, Time at) {
 
 // The key is down while a mark sounds or tune holds it.
 void SimKeyer::setTune(bool down, Time at) {
+    if (down && !tuneDown_) {
+        tuneUntil_ = at + kTuneWatchdog;
+    }
     tuneDown_ = down;
     const bool key = markDown_ || tuneDown_;
     if (key != keyDown_) {

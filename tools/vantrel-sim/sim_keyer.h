@@ -78,6 +78,7 @@ class SimKeyer {
     bool step(Time now, std::string& out);
     void setMark(bool down, Time at);
     void setTune(bool down, Time at);
+    std::optional<Time> sendingDue() const;
     void noteStatus(std::string& out);
 
     bool hostOpen_ = false;
@@ -97,6 +98,7 @@ class SimKeyer {
 
     bool markDown_ = false;
     bool tuneDown_ = false;
+    Time tuneUntil_{};  // when the tune watchdog lets the key up
     bool keyDown_ = false;
     std::vector<KeyEdge> edges_;
 
