@@ -6,6 +6,8 @@
 #   tools/mutation-check.sh            every case in the table below
 #   tools/mutation-check.sh WORD       only the cases whose name contains WORD
 #   KEEP=1 tools/mutation-check.sh     keep the scratch copy and its build (the path is printed)
+#   PROGRAM=tone_tests tools/...       only the cases that one test program is to catch
+#   STALE=1 tools/mutation-check.sh    only check that every case's text is found once (quick)
 #
 # It copies the working tree (committed and uncommitted files) to a scratch folder and builds
 # the test programs there once; the tree itself is never touched. Then, for each case: put the
@@ -16,6 +18,7 @@ cd "$(dirname "$0")/.."
 
 # The table. One case per call:
 #   mutant "what goes wrong" FILE 'exact text' 'replacement' TEST-PROGRAM
+#   tenfold "a constant" FILE 'text before its value' VALUE LARGER SMALLER TEST-PROGRAM
 # The texts are bash strings: '...' as they are, or $'...' for quotes, tabs and newlines.
 cases() {
   # The main window
@@ -79,7 +82,7 @@ cases() {
   mutant "Test adds TEST to what is queued instead of replacing it" src/tone/keyer_mirror.cpp \
     'while (!items_.empty() && items_.back().start > now) {' 'while (false) {' \
     main_window_tests
-  mutant "a volume change reaches the character that is sounding" src/tone/sidetone.cpp \
+  mutant "a volume change reaches the character that is sounding" src/tone/sidetone_renderer.cpp \
     'if (p.mark.startsCharacter) {' 'if (true) {' tone_tests
   mutant "the keyer's PARIS unit of 1.2 / wpm s made 1.15" src/tone/keying.cpp \
     'constexpr double kSecondsPerUnitAtOneWpm = 1.2;' \
@@ -87,11 +90,107 @@ cases() {
   mutant "characters that arrive while one sounds lose their gap" src/tone/keyer_mirror.cpp \
     'item.start = std::max({item.arrival, previousEnd, keyFreeAt_});' \
     'item.start = std::max({item.arrival, keyFreeAt_});' tone_tests
-  mutant "a device change drops what has not begun" src/tone/sidetone.cpp \
-    'if (begun(marks_[i - 1])) {' 'if (true) {' tone_player_tests
+  mutant "a device change drops what was not heard" src/tone/sidetone_renderer.cpp \
+    'if (begun(marks_[i - 1], heardUntil)) {' 'if (begun(marks_[i - 1], next_)) {' tone_tests
   mutant "a pitch change after the first never reaches the tone" src/tone/sidetone_source.cpp \
-    'sidetone_.offerTone(tone);' \
-    'if (sidetone_.currentTone() == nullptr) sidetone_.offerTone(tone);' tone_tests
+    'renderer_.offerTone(tone);' \
+    'if (renderer_.currentTone() == nullptr) renderer_.offerTone(tone);' tone_tests
+  # The keyer's schedule (docs/keyer-timing.md)
+  mutant "the tune watchdog x10" src/tone/keyer_mirror.h \
+    'kTuneLimit = std::chrono::seconds(100);' 'kTuneLimit = std::chrono::seconds(1000);' tone_tests
+  mutant "the tune watchdog /10" src/tone/keyer_mirror.h \
+    'kTuneLimit = std::chrono::seconds(100);' 'kTuneLimit = std::chrono::seconds(10);' tone_tests
+  mutant "every mark said to follow a rest" src/tone/keyer_mirror.cpp \
+    'm.afterRest = i == 0 && rested;' 'm.afterRest = true;' tone_tests
+  mutant "no mark said to follow a rest" src/tone/keyer_mirror.cpp \
+    'm.afterRest = i == 0 && rested;' 'm.afterRest = false;' tone_tests
+  mutant "a clear leaves tune holding the key" src/tone/keyer_mirror.cpp \
+    $'cut = true;\n        keyFreeAt_ = at;' 'cut = true;' tone_tests
+  mutant "the simulated keyer's tune has no watchdog" tools/vantrel-sim/sim_keyer.cpp \
+    'tuneUntil_ = at + kTuneWatchdog;' 'tuneUntil_ = Time::max();' sim_keyer_test
+  # The sidetone's timing rules (docs/sidetone-timing.md), a row each
+  mutant "the device's own count is not capped" src/tone/stream_timeline.cpp \
+    'std::min({position.framesPlayed, position.framesWritten, played + since});' \
+    'position.framesPlayed;' tone_tests
+  mutant "readings from before the stream moves count" src/tone/stream_timeline.h \
+    'open_ = open_ || moved;' 'open_ = true;' tone_tests
+  tenfold "the jump guard's distance" src/tone/stream_timeline.h \
+    'kFarSeconds = ' '0.030' '0.300' '0.003' tone_tests
+  mutant "the jump guard never restarts" src/tone/stream_timeline.cpp \
+    $'far_ = 0;\n    return Verdict::Moved;' $'far_ = 0;\n    return Verdict::InDoubt;' tone_tests
+  tenfold "far readings in a row" src/tone/stream_timeline.h \
+    'kFarInARow = ' '2' '20' '1' tone_tests
+  tenfold "the lag filter's rank (second highest)" src/tone/stream_timeline.h \
+    'kRank = ' '2' '20' '1' tone_tests
+  tenfold "the lag filter's window" src/tone/stream_timeline.h \
+    'kWindow = ' '32' '320' '3' tone_tests
+  tenfold "the give-way of the lag filter" src/tone/stream_timeline.h \
+    'kGiveWayPerSecond = ' '150e-6' '1500e-6' '15e-6' tone_tests
+  mutant "the lag filter never gives way" src/tone/stream_timeline.h \
+    'kGiveWayPerSecond = 150e-6' 'kGiveWayPerSecond = 0' tone_tests
+  tenfold "the rounding window" src/tone/mark_placer.h \
+    'kRoundingFrames = ' '4' '40' '0' tone_tests
+  tenfold "the nudge share" src/tone/mark_placer.h 'kNudgeShare = ' '4' '40' '1' tone_tests
+  tenfold "the nudge's cap" src/tone/mark_placer.h 'kNudgeSeconds = ' '0.001' '0.010' '0.0001' \
+    tone_tests
+  tenfold "the jump to the timeline" src/tone/mark_placer.h \
+    'kJumpSeconds = ' '0.050' '0.500' '0.005' tone_tests
+  mutant "a sequence far ahead is only nudged" src/tone/mark_placer.cpp \
+    'start = off > jump ? aim : kept + pullFor(off, mark);' 'start = kept + pullFor(off, mark);' \
+    tone_tests
+  tenfold "the catch-up threshold" src/tone/mark_placer.h \
+    'kCatchUpSeconds = ' '0.005' '0.050' '0.0005' tone_tests
+  tenfold "the catch-up share of a gap" src/tone/mark_placer.h \
+    'kCatchUpShare = ' '3' '30' '1' tone_tests
+  mutant "gaps inside a character are pulled too" src/tone/mark_placer.cpp \
+    $'if (!mark.startsCharacter) {\n        return 0;\n    }' '' tone_tests
+  mutant "a late stretch hurries" src/tone/mark_placer.cpp \
+    'const std::int64_t aim = target + stretchLate_;' 'const std::int64_t aim = target;' \
+    tone_tests
+  mutant "after a rest no letter gap is kept" src/tone/mark_placer.cpp \
+    'start = std::max(target, end_ + framesIn(gap, frameRate_));' 'start = target;' tone_tests
+  mutant "the sequence's anchor set at every mark" src/tone/mark_placer.cpp \
+    'if (!known_ || p.start != sequenceFrame(mark.start)) {' 'if (true) {' tone_tests
+  mutant "a cut does not end the sequence" src/tone/mark_placer.cpp \
+    'end_ = std::min(end_, frame);' '' tone_tests
+  tenfold "placing ahead" src/tone/sidetone_renderer.h \
+    'kPlaceAheadSeconds = ' '0.020' '0.200' '0.002' tone_tests
+  tenfold "the edge ramp" src/tone/sidetone_renderer.h 'kEdgeSeconds = ' '0.005' '0.050' '0.0005' \
+    tone_tests
+  # How the output is run
+  tenfold "resting after silence" src/tone/output_policy.h \
+    'kRestAfterSeconds = ' '2.0' '20.0' '0.2' tone_tests
+  tenfold "the refill interval" src/tone/output_policy.h 'kRefillMs = ' '10' '100' '1' tone_tests
+  tenfold "the refill spread" src/tone/output_policy.h 'kRefillSpreadMs = ' '4' '40' '0' tone_tests
+  tenfold "refills while a stream starts" src/tone/output_policy.h \
+    'kRefillStartingMs = ' '1' '10' '0' tone_tests
+  tenfold "the buffer's floor" src/tone/output_policy.h \
+    'kFloorSeconds = ' '0.080' '0.800' '0.008' tone_tests
+  tenfold "the buffer's ceiling" src/tone/output_policy.h \
+    'kMostSeconds = ' '0.300' '3.000' '0.030' tone_tests
+  tenfold "the buffer's growth" src/tone/output_policy.h 'kGrowth = ' '1.5' '15' '0.15' tone_tests
+  tenfold "the close call" src/tone/output_policy.h \
+    'kCloseCallShare = ' '0.1' '1.0' '0.01' tone_tests
+  tenfold "the late fill" src/tone/output_policy.h 'kLateFillShare = ' '0.5' '5' '0.05' tone_tests
+  tenfold "the calm before the buffer comes down" src/tone/output_policy.h \
+    'kCalmSeconds = ' '600' '6000' '60' tone_tests
+  tenfold "the grant's tolerance" src/tone/output_policy.h \
+    'kGrantTolerance = ' '0.1' '1.0' '0.01' tone_tests
+  tenfold "the most that is asked" src/tone/output_policy.h \
+    'kMostAskShare = ' '4' '40' '0.4' tone_tests
+  # What the latency means
+  tenfold "the hand-over margin" src/tone/latency_plan.h \
+    'kHandOverMargin = ' '0.1' '1.0' '0.01' tone_tests
+  tenfold "the longest hand-over" src/tone/latency_plan.h \
+    'kHandOverMost = ' '2.0' '20.0' '0.2' tone_tests
+  tenfold "the delay before the output says" src/tone/latency_plan.h \
+    'kDelayBeforeKnown = ' '0.1' '1.0' '0.01' tone_tests
+  tenfold "the buffer below the latency" src/tone/latency_plan.h \
+    'kBufferBelowLatency = ' '0.060' '0.600' '0.006' tone_tests
+  tenfold "the latency's longest buffer" src/tone/latency_plan.h \
+    'kLongestBuffer = ' '0.300' '3.000' '0.030' tone_tests
+  tenfold "the longest latency" src/tone/latency_plan.h \
+    'kLongestLatencyMs = ' '3600e3' '36000e3' '360e3' tone_tests
 }
 
 only=${1:-}
@@ -112,7 +211,14 @@ git ls-files -z --cached --others --exclude-standard |
 names=() files=() finds=() puts=() programs=()
 mutant() {
   case "$1" in *"$only"*) ;; *) return ;; esac
+  [ -z "${PROGRAM:-}" ] || [ "$5" = "$PROGRAM" ] || return 0
   names+=("$1") files+=("$2") finds+=("$3") puts+=("$4") programs+=("$5")
+}
+# A constant made ten times larger and ten times smaller: two cases.
+#   tenfold "what" FILE 'text before the value' VALUE LARGER SMALLER TEST-PROGRAM
+tenfold() {
+  mutant "$1 x10" "$2" "$3$4;" "$3$5;" "$7"
+  mutant "$1 /10" "$2" "$3$4;" "$3$6;" "$7"
 }
 cases
 if [ ${#names[@]} -eq 0 ]; then
@@ -120,6 +226,16 @@ if [ ${#names[@]} -eq 0 ]; then
   exit 2
 fi
 mapfile -t targets < <(printf '%s\n' "${programs[@]}" | sort -u)
+if [ -n "${STALE:-}" ]; then
+  stale=0
+  for i in "${!names[@]}"; do
+    found=$(FIND="${finds[$i]}" perl -0777 -ne '$n = () = /\Q$ENV{FIND}\E/g; print $n' "${files[$i]}")
+    [ "$found" = 1 ] || { echo "STALE   ${names[$i]}: the text occurs $found times in ${files[$i]}"; stale=$((stale + 1)); }
+  done
+  echo "${#names[@]} cases, $stale stale"
+  [ "$stale" -eq 0 ]
+  exit
+fi
 
 build=$scratch/build
 echo "building ${targets[*]} in a scratch copy..."

@@ -43,11 +43,11 @@ MarkPlacer::Placement MarkPlacer::place(const KeyMark& mark, const FrameClock& c
         // Where the stretch is to sound: as late as it began, no later.
         const std::int64_t aim = target + stretchLate_;
         const std::int64_t off = aim - kept;
-        start =
-            off > framesIn(fromSeconds(kJumpSeconds), frameRate_) ? aim : kept + pullFor(off, mark);
+        const std::int64_t jump = framesIn(fromSeconds(kJumpSeconds), frameRate_);
+        start = off > jump ? aim : kept + pullFor(off, mark);
     } else if (mark.inSequence && known_) {
-        start =
-            std::max(target, end_ + framesIn(std::min(mark.keyedGap, mark.letterGap), frameRate_));
+        const TimePoint gap = std::min(mark.keyedGap, mark.letterGap);
+        start = std::max(target, end_ + framesIn(gap, frameRate_));
     }
     Placement p;
     p.start = std::max(start, earliest);
