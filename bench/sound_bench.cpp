@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <csignal>
 #include <cstdio>
 
@@ -123,11 +124,11 @@ double Recorder::framesPerSecond() const {
     return slope > 0 ? slope : kRate;
 }
 
-void Recorder::start(const QString& path, int latencyMs) {
+void Recorder::start(const QString& path, int latencyMs, const QString& sink) {
     file_ = path;
     growth_.clear();
     process_.start("parecord",
-                   {QStringLiteral("--latency-msec=%1").arg(latencyMs), "-d", "cwtest2.monitor",
+                   {QStringLiteral("--latency-msec=%1").arg(latencyMs), "-d", sink + ".monitor",
                     "--file-format=wav", "--rate=48000", "--channels=1", "--format=s16le", path});
     process_.waitForStarted();
     for (int i = 0; i < 800 && QFileInfo(file_).size() <= 9600; ++i) {
@@ -238,6 +239,58 @@ void reportOnsets(const std::vector<tone::KeyMark>& planned, const std::vector<b
     }
 }
 
+namespace {
+
+constexpr double kDitMs = 40;  // at 30 wpm
+constexpr double kDahMs = 120;
+constexpr double kBrokenMs = 5;
+
+// The keying of `marks` as a plain half-scale 600 Hz tone with 5 ms raised-cosine edges, from
+// `origin` on: what a simple player would play, for a reference stream.
+std::vector<std::int16_t> plainTone(const std::vector<tone::KeyMark>& marks, tone::TimePoint origin) {
+    const double end = toMs(marks.back().end - origin) + 500;
+    std::vector<std::int16_t> out(static_cast<std::size_t>(end * kRate / 1000));
+    const double ramp = 0.005 * kRate;
+    for (const tone::KeyMark& m : marks) {
+        const double a = toMs(m.start - origin) * kRate / 1000;
+        const double b = toMs(m.end - origin) * kRate / 1000;
+        for (auto n = static_cast<std::size_t>(std::max(0.0, a - ramp / 2));
+             n < out.size() && static_cast<double>(n) < b + ramp / 2; ++n) {
+            const double x = static_cast<double>(n);
+            const auto edge = [&](double d) {
+                return d <= -ramp / 2 ? 0.0
+                       : d >= ramp / 2 ? 1.0
+                                       : 0.5 - 0.5 * std::cos(std::numbers::pi * (d + ramp / 2) / ramp);
+            };
+            const double level = edge(x - a) * edge(b - x);
+            out[n] = static_cast<std::int16_t>(
+                std::lround(16384 * level * std::sin(2 * std::numbers::pi * 600 * x / kRate)));
+        }
+    }
+    return out;
+}
+
+struct Wholeness {
+    std::size_t heard = 0;
+    std::size_t broken = 0;  // off both a dit and a dah by more than 5 ms
+    std::size_t extra = 0;   // pieces more than planned
+};
+
+Wholeness wholeness(const std::vector<std::int16_t>& recording, std::size_t planned) {
+    Wholeness w;
+    for (const auto& m : keyedStretches(recording)) {
+        const double length = frameMs(m.frames);
+        ++w.heard;
+        if (std::abs(length - kDitMs) > kBrokenMs && std::abs(length - kDahMs) > kBrokenMs) {
+            ++w.broken;
+        }
+    }
+    w.extra = w.heard > planned ? w.heard - planned : 0;
+    return w;
+}
+
+}  // namespace
+
 void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& output, double seconds,
                const QString& dir) {
     QProcess stress;
@@ -251,29 +304,66 @@ void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& outpu
     }
     std::printf("audio thread: %s\n", qPrintable(output.priority()));
     runFor(5000);
-    Recorder rec;
-    rec.start(dir + "/loaded.wav", 50);
-    std::string text;
-    for (int words = 0; words < static_cast<int>(seconds / 2); ++words) {
-        text += "PARIS ";  // a PARIS word is 2 s at 30 wpm
+
+    // The bursts, planned as the keyer keys them, and the reference stream rendered from them.
+    std::string burst;
+    for (int i = 0; i < 10; ++i) {
+        burst += "PARIS ";
     }
+    constexpr double kBurstEveryMs = 20000 + 3000;  // ten PARIS at 30 wpm, then a rest
+    const int bursts = std::max(1, static_cast<int>(seconds * 1000 / kBurstEveryMs));
+    const tone::TimePoint t0 = now() + ms(3000);
+    std::vector<tone::KeyMark> planned;
+    for (int b = 0; b < bursts; ++b) {
+        const auto marks = plan(burst, 30, t0 + ms(b * kBurstEveryMs + latencyMs));
+        planned.insert(planned.end(), marks.begin(), marks.end());
+    }
+    const std::vector<std::int16_t> reference = plainTone(planned, t0 + ms(latencyMs));
+    QFile raw(dir + "/reference.raw");
+    raw.open(QIODevice::WriteOnly);
+    raw.write(reinterpret_cast<const char*>(reference.data()),
+              static_cast<qint64>(reference.size() * sizeof(std::int16_t)));
+    raw.close();
+
+    Recorder ours;
+    Recorder plain;
+    ours.start(dir + "/loaded.wav", 50);
+    plain.start(dir + "/reference.wav", 50, "cwtest");
     const auto underrunsBefore = player.underruns();
     const std::int64_t lateBefore = player.source().lateMarks();
-    const tone::TimePoint t0 = now() + ms(50);
-    const auto planned = plan(text, 30, t0 + ms(latencyMs));
-    keyText(player, text, 30, t0);
-    runFor(static_cast<int>(toMs(planned.back().end - now())) + 500);
-    const auto heard = rec.stop();
+    runFor(static_cast<int>(toMs(t0 - now())));
+    QProcess pacat;
+    pacat.start("pacat", {"--playback", "--latency-msec=100", "-d", "cwtest", "--rate=48000",
+                          "--channels=1", "--format=s16le", "--raw", raw.fileName()});
+    for (int b = 0; b < bursts; ++b) {
+        const tone::TimePoint at = t0 + ms(b * kBurstEveryMs);
+        runFor(static_cast<int>(std::max(0.0, toMs(at - now()))));
+        keyText(player, burst, 30, at);
+    }
+    runFor(static_cast<int>(toMs(planned.back().end - now())) + 1000);
+    const auto heard = ours.stop();
+    const auto heardPlain = plain.stop();
+    pacat.waitForFinished(5000);
     stress.terminate();
     stress.waitForFinished(10000);
-    char title[120];
-    std::snprintf(title, sizeof title, "loaded run: %.0f s of PARIS at 30 wpm under stress-ng",
-                  seconds);
-    report(title, planned, heard);
-    std::printf("  underruns: %d; marks that sounded late: %lld; output delay at the end %.1f ms\n",
+
+    const Wholeness w = wholeness(heard, planned.size());
+    const Wholeness r = wholeness(heardPlain, planned.size());
+    std::printf("loaded run: %.0f s, %d bursts of ten PARIS at 30 wpm, latency %.0f ms, "
+                "stress-ng beside it\n",
+                seconds, bursts, latencyMs);
+    std::printf("  Vantrel:   %zu marks heard of %zu, %zu broken, %zu extra pieces; underruns %d; "
+                "marks late %lld; buffer at the end %.0f ms\n",
+                w.heard, planned.size(), w.broken, w.extra,
                 static_cast<int>(player.underruns() - underrunsBefore),
                 static_cast<long long>(player.source().lateMarks() - lateBefore),
-                player.source().outputDelay() * 1000);
+                player.bufferSeconds() * 1000);
+    std::printf("  reference: %zu marks heard of %zu, %zu broken, %zu extra pieces (a plain "
+                "stream, 100 ms buffer)\n",
+                r.heard, planned.size(), r.broken, r.extra);
+    if (w.heard == planned.size()) {
+        report("  Vantrel's edges", planned, heard);
+    }
 }
 
 }  // namespace bench

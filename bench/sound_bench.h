@@ -46,7 +46,8 @@ void keyText(tone::MonitorPlayer& player, const std::string& text, int wpm,
 class Recorder {
   public:
     Recorder();
-    void start(const QString& path, int latencyMs = 10);
+    // Records the monitor of `sink` (the second test sink unless told).
+    void start(const QString& path, int latencyMs = 10, const QString& sink = "cwtest2");
     std::vector<std::int16_t> stop();
     // The recording's own frame rate against the monotonic clock, from how its file grew: a sound
     // server's clock may run apart from the system's by hundreds of ppm.
@@ -67,7 +68,10 @@ void report(const char* title, const std::vector<tone::KeyMark>& planned,
 // others.
 void reportOnsets(const std::vector<tone::KeyMark>& planned, const std::vector<bool>& rested,
                   const std::vector<std::int16_t>& heard);
-// Continuous keying at 30 wpm for `seconds` while stress-ng loads the machine.
+// Ten PARIS at 30 wpm, again and again with a rest of 3 s between (the stream rests then), for
+// `seconds` while stress-ng loads the machine; beside it, in the same run, the same keying as a
+// plain stream with a 100 ms buffer into the first test sink. Both are recorded; marks heard,
+// broken and late, and underruns are printed for each.
 void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& output, double seconds,
                const QString& dir);
 
