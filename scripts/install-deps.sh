@@ -5,6 +5,7 @@
 #   install-deps.sh test   ... and run the test suite (a private PulseAudio server for sound)
 #   install-deps.sh demo   ... run and show the demo headless (Xvfb, xdotool)
 #   install-deps.sh        everything: also sanitizers, fuzzing, screenshots, packaging
+#   install-deps.sh windows-abi   only what the Windows ABI run needs (scripts/windows-abi.sh)
 #
 # Quick and silent when everything is there. Otherwise it runs apt-get update and install, as
 # root directly or through sudo.
@@ -25,6 +26,8 @@ if [ "$(dpkg-query -W -f='${db:Status-Status}' pipewire-pulse 2>/dev/null || tru
   test+=(pulseaudio)
 fi
 demo=(xvfb xauth xdotool)
+# The Qt-free logic cross-built for Windows and run under wine; nothing else.
+windows_abi=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine)
 all=(clang clang-format libclang-rt-14-dev sox socat python3 imagemagick dpkg-dev fakeroot file
   # the loaded run of the sound benchmark
   stress-ng)
@@ -34,8 +37,9 @@ case $purpose in
   test) packages=("${run[@]}" "${test[@]}") ;;
   demo) packages=("${run[@]}" "${test[@]}" "${demo[@]}") ;;
   all) packages=("${run[@]}" "${test[@]}" "${demo[@]}" "${all[@]}") ;;
+  windows-abi) packages=("${windows_abi[@]}") ;;
   *)
-    echo "usage: $0 [run|test|demo]" >&2
+    echo "usage: $0 [run|test|demo|windows-abi]" >&2
     exit 2
     ;;
 esac

@@ -59,20 +59,41 @@ cases() {
   mutant "typed letters go out in lower case" src/shell/typing_keys.cpp \
     'const QChar upper = typed.toUpper();' 'const QChar upper = typed;' main_window_tests
   # Ports and messages
-  mutant "COM16 in a port field is read as port 0" src/bridge/port_naming.cpp \
-    'text.remove(0, 3);' '' port_tests
-  mutant "the Linux message leaves out the file that was tried" src/bridge/port_messages.cpp \
-    '.arg(name, QDir::toNativeSeparators(attempt.folder), attempt.device)' \
-    '.arg(name, QDir::toNativeSeparators(attempt.folder), QString())' connection_tests
-  mutant "the Windows wording loses the keyer side's own words" src/bridge/port_messages.cpp \
-    '(keyerSide ? QStringLiteral(" on your computer") : QString())' 'QString()' \
+  mutant "COM16 in a port field is read as port 0" src/bridge/port_name_rules.cpp \
+    'field.remove_prefix(3);' '' port_rules_tests
+  mutant "Windows looks for its ports in the working folder" src/bridge/port_name_rules.cpp \
+    'if (platform == PortPlatform::Windows) {' 'if (false) {' port_rules_tests
+  mutant "the Linux message leaves out the file that was tried" src/bridge/port_message_rules.cpp \
+    '", the folder Vantrel was started from, so " + attempt.device + " was tried. Make " +' \
+    '", the folder Vantrel was started from, so " + std::string() + " was tried. Make " +' \
     connection_tests
-  mutant "Linux gets the Windows wording" src/bridge/port_messages.h \
-    'inline constexpr MessagePlatform kThisPlatform = MessagePlatform::Unix;' \
-    'inline constexpr MessagePlatform kThisPlatform = MessagePlatform::Windows;' \
-    bridge_e2e_tests
+  mutant "the Windows wording loses the keyer side's own words" \
+    src/bridge/port_message_rules.cpp '(keyerSide ? " on your computer" : "")' '""' \
+    port_rules_tests
+  mutant "Linux gets the Windows wording" src/bridge/port_platform.h \
+    'inline constexpr PortPlatform kThisPlatform = PortPlatform::Unix;' \
+    'inline constexpr PortPlatform kThisPlatform = PortPlatform::Windows;' port_rules_tests
+  mutant "a pseudo-terminal whose far end went is not said to have gone away" \
+    src/bridge/port_message_rules.cpp '{"inappropriate ioctl for device", PortLoss::Gone},' \
+    '{"inappropriate ioctl for device", PortLoss::Unknown},' port_rules_tests
+  mutant "a lost port's message drops the system's own words" src/bridge/port_message_rules.cpp \
+    'text += " (The system said: " + std::string(description) +' \
+    'text += std::string() +' port_rules_tests
   mutant "a second message box on top of the first" src/platform/qt_message_boxes.cpp \
     'if (showing_ == nullptr) {' 'if (true) {' message_boxes_tests
+  # Outside text and the update transfers
+  mutant "a message box reads a version line as markup, links and all" \
+    src/platform/qt_message_boxes.cpp 'box->setTextFormat(Qt::PlainText);' '' update_window_tests
+  mutant "a redirection to another server is followed" src/update/update_request.h \
+    'QNetworkRequest::SameOriginRedirectPolicy' 'QNetworkRequest::NoLessSafeRedirectPolicy' \
+    update_window_tests
+  mutant "a silent server reads as a cancel" src/update/reply_facts.h \
+    'case QNetworkReply::OperationCanceledError:' 'case QNetworkReply::TimeoutError:' \
+    update_window_tests
+  mutant "a silent download is numbered as a cancel" src/update/file_download.cpp \
+    '? QNetworkReply::TimeoutError' '? QNetworkReply::OperationCanceledError' update_window_tests
+  mutant "a second check click says nothing" src/update/about_window.cpp \
+    'messages_.inform(text(kCheckStillWaiting));' '' update_window_tests
   # The keyer stream reader
   mutant "the blank is not taken for text" src/keyer/stream_reader.cpp \
     'if (first >= kFirstText) {' 'if (first > kFirstText) {' keyer_tests

@@ -2,32 +2,20 @@
 
 #include <QFileInfo>
 
-#include "platform/number_text.h"
-
 namespace bridge {
 
 QString devicePathForPort(int number, const QDir& workingDirectory) {
-#ifdef Q_OS_WIN
-    Q_UNUSED(workingDirectory);
-    return QStringLiteral("COM%1").arg(number);
-#else
-    for (const QString& name : {QStringLiteral("COM%1"), QStringLiteral("com%1")}) {
-        const QFileInfo link(workingDirectory.filePath(name.arg(number)));
-        // A dangling link still names the port, so that its error speaks of it.
-        if (link.exists() || link.isSymLink()) {
-            return link.filePath();
-        }
-    }
-    return QStringLiteral("/dev/ttyS%1").arg(number - 1);
-#endif
+    // A dangling link still names the port, so that its error speaks of it.
+    const auto present = [](const std::string& path) {
+        const QFileInfo link(QString::fromStdString(path));
+        return link.exists() || link.isSymLink();
+    };
+    return QString::fromStdString(
+        portDevice(number, kThisPlatform, workingDirectory.path().toStdString(), present));
 }
 
 std::optional<std::int16_t> portFieldNumber(const QString& field) {
-    QString text = field.trimmed();
-    if (text.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
-        text.remove(0, 3);
-    }
-    return numbers::roundToInt16(numbers::leadingNumber(text.toStdString()));
+    return portFieldNumber(field.toStdString());
 }
 
 }  // namespace bridge

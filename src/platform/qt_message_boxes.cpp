@@ -40,6 +40,9 @@ void QtMessageBoxes::showNext() {
     auto* box =
         new QMessageBox(message.icon, message.title, message.text, message.buttons, parent_);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    // Messages carry text from servers and ports (a version line, a reason phrase, a device's
+    // name): shown as the characters they are, never as markup or links.
+    box->setTextFormat(Qt::PlainText);
     if (parent_ != nullptr) {
         box->setWindowModality(Qt::WindowModal);
     }

@@ -92,6 +92,9 @@ AboutWindow::AboutWindow(const QString& appVersion, platform::MessageBoxes& mess
             previous = entry.control;
         }
     }
+    // What these labels show is never read as markup.
+    Label1->setTextFormat(Qt::PlainText);
+    Label3->setTextFormat(Qt::PlainText);
     Label1->setWordWrap(true);
     Label1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -137,8 +140,10 @@ void AboutWindow::showHistory() {
 }
 
 void AboutWindow::DownloadFile(const QString& address) {
-    // A click while a check is under way leaves that check to finish on its own.
-    check_->start(address);
+    // A click while a check is under way leaves that check to finish on its own, and says so.
+    if (!check_->start(address)) {
+        messages_.inform(text(kCheckStillWaiting));
+    }
 }
 
 void AboutWindow::readPublishedVersion(bool bodyArrived) {

@@ -7,6 +7,7 @@
 #include "platform/whole_file_writer.h"
 #include "update/install_rules.h"
 #include "update/reply_facts.h"
+#include "update/update_request.h"
 
 namespace update {
 namespace {
@@ -48,8 +49,7 @@ bool FileDownload::start(const QString& sourceFile, const QString& destFile) {
     file_.reset();
     received_ = 0;
 
-    QNetworkRequest request{QUrl(sourceFile)};
-    request.setTransferTimeout(static_cast<int>(transferTimeout_.count()));
+    QNetworkRequest request = updateRequest(sourceFile, transferTimeout_);
     // The bytes as stored: the announced length is then the length of what is written.
     request.setRawHeader("Accept-Encoding", "identity");
     reply_ = network_.get(request);
@@ -96,7 +96,12 @@ void FileDownload::onFinished() {
     }
     const int status = httpStatus(*reply_);
     const auto total = announcedLength(*reply_);
-    if (status != 0 && !isSuccessStatus(status)) {
+    if (const auto own = ownFailureText(*reply_, transferTimeout_)) {
+        // A silent server is a timeout, whatever Qt calls it.
+        fail(reply_->error() == QNetworkReply::OperationCanceledError ? QNetworkReply::TimeoutError
+                                                                      : reply_->error(),
+             text(*own));
+    } else if (status != 0 && !isSuccessStatus(status)) {
         fail(status, text(statusErrorText(status, reasonPhrase(*reply_))));
     } else if (reply_->error() == QNetworkReply::RemoteHostClosedError && status != 0) {
         fail(reply_->error(), text(cutBodyText(received_, total)));

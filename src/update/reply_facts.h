@@ -4,6 +4,9 @@
 #include <QNetworkRequest>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
+
+#include <chrono>
 
 #include <optional>
 #include <string>
@@ -47,6 +50,25 @@ inline std::optional<long long> announcedLength(const QNetworkReply& reply) {
 
 inline BodyArrival judgeBody(const QNetworkReply& reply, long long received) {
     return judgeBody(isChunked(reply), announcedLength(reply), received);
+}
+
+// What a failed reply says in words of its own, when Qt's would mislead: a transfer that
+// went silent past its timeout (Qt calls it "Operation canceled", as if someone had
+// cancelled it; nobody else cancels a reply that is still listened to), and a redirection to
+// another server. Nothing for any other error.
+inline std::optional<std::string> ownFailureText(const QNetworkReply& reply,
+                                                 std::chrono::milliseconds transferTimeout) {
+    switch (reply.error()) {
+        case QNetworkReply::OperationCanceledError:
+            return silenceText(transferTimeout);
+        case QNetworkReply::InsecureRedirectError:
+            return foreignRedirectText(reply.url()
+                                           .resolved(QUrl::fromEncoded(reply.rawHeader("Location")))
+                                           .toString()
+                                           .toStdString());
+        default:
+            return std::nullopt;
+    }
 }
 
 }  // namespace update

@@ -63,4 +63,14 @@ std::string deadlineText(std::chrono::milliseconds deadline) {
     return "The download did not finish within " + durationText(deadline) + ".";
 }
 
+std::string silenceText(std::chrono::milliseconds transferTimeout) {
+    return "The server stopped answering: nothing came from it for " +
+           durationText(transferTimeout) + ".";
+}
+
+std::string foreignRedirectText(std::string_view target) {
+    return "The server sent the request on to " + std::string(target) +
+           ", which is not the update server: the redirection was not followed.";
+}
+
 }  // namespace update

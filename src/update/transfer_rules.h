@@ -38,4 +38,10 @@ std::string unknownLengthText();
 std::string emptyBodyText();
 std::string deadlineText(std::chrono::milliseconds deadline);
 
+// Why a transfer failed, in the status box and in the "Download Error" message: the server
+// went silent for the whole transfer timeout; the server sent the request on to another
+// scheme, host or port (`target`), which is not followed.
+std::string silenceText(std::chrono::milliseconds transferTimeout);
+std::string foreignRedirectText(std::string_view target);
+
 }  // namespace update

@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "update/reply_facts.h"
+#include "update/update_request.h"
 
 namespace update {
 namespace {
@@ -45,9 +46,8 @@ bool VersionCheck::start(const QString& address) {
     chunk_.clear();
     received_ = 0;
 
-    QNetworkRequest request{QUrl(address)};
+    QNetworkRequest request = updateRequest(address, transferTimeout_);
     request.setRawHeader("Range", "bytes=0-");
-    request.setTransferTimeout(static_cast<int>(transferTimeout_.count()));
     reply_ = network_.get(request);
     reply_->setReadBufferSize(kReadAhead);
     deadline_.start();
@@ -98,7 +98,9 @@ void VersionCheck::onFinished() {
         }
     }
     const int status = httpStatus(*reply_);
-    if (status != 0 && !isSuccessStatus(status)) {
+    if (const auto own = ownFailureText(*reply_, transferTimeout_)) {
+        finish(QString::fromStdString(*own));
+    } else if (status != 0 && !isSuccessStatus(status)) {
         finish(QString::fromStdString(statusErrorText(status, reasonPhrase(*reply_))));
     } else if (reply_->error() != QNetworkReply::NoError ||
                judgeBody(*reply_, received_) == BodyArrival::Cut) {

@@ -63,4 +63,9 @@ bool offersUpdate(std::string_view running, std::string_view published);
 // The question that offers the update.
 std::string offerText(std::string_view published);
 
+// Said when the check is asked for again while the last one still waits for the server.
+inline constexpr std::string_view kCheckStillWaiting =
+    "The last check is still waiting for the server's answer: its progress shows in the status "
+    "box.";
+
 }  // namespace update

@@ -236,13 +236,13 @@ TEST_F(BridgeTest, AnUnpluggedPortIsClosedOnceAndTheOtherSideGoesOn) {
         ASSERT_TRUE(waitUntil([&] { return !lit(dead); }));
         runEvents(200);
         ASSERT_EQ(messages.shown.size(), 1u);  // one message, no storm
-        // It names the side and the file, after the serial layer's words.
+        // It names the side and the file and says the port went away, the system's words after.
         const QString side = keyerSide
                                  ? "output port COM17 (Winkey Port, " + folder.filePath("COM17")
                                  : "input port COM16 (Virtual Port, " + folder.filePath("COM16");
-        EXPECT_TRUE(messages.shown[0].text.contains(". The " + side + ") stopped working"))
+        EXPECT_TRUE(messages.shown[0].text.startsWith("The " + side + ") has gone away: "))
             << messages.shown[0].text.toStdString();
-        EXPECT_FALSE(messages.shown[0].text.startsWith(". The"));
+        EXPECT_TRUE(messages.shown[0].text.contains("(The system said: "));
         EXPECT_EQ(control<QPushButton>("Command1")->text(), "Disconnect");
         EXPECT_TRUE(lit(keyerSide ? "Shape1" : "Shape2"));
         EXPECT_FALSE((keyerSide ? keyerPort : applicationPort).isOpen());

@@ -38,15 +38,10 @@ TEST(Connection, SaysWhyASideDidNotOpen) {
         QString text;
     };
     const Case cases[] = {
-        // Windows: the field exactly as typed after COM; only the keyer side says "on your
-        // computer".
-        {MessagePlatform::Windows, false, " 40 ", "COM40",
-         "The device does not exist. Unable to connect to input port COM 40 . It's possible "
-         "that the version of C:\\Windows\\SysWow64\\mscomm32.ocx" +
-             kWindowsTail},
-        {MessagePlatform::Windows, true, "40", "COM40",
-         "The device does not exist. Unable to connect to output port COM40. It's possible that "
-         "the version of C:\\Windows\\SysWow64\\mscomm32.ocx on your computer" +
+        // Windows: the field exactly as typed after COM (the wording is tested on its own).
+        {MessagePlatform::Windows, true, "COM 40", "COM40",
+         "The device does not exist. Unable to connect to output port COMCOM 40. It's possible "
+         "that the version of C:\\Windows\\SysWow64\\mscomm32.ocx on your computer" +
              kWindowsTail},
         // Elsewhere, no COMn in the folder: the serial device the number maps to was tried.
         {MessagePlatform::Unix, false, "COM40", "/dev/ttyS39",
@@ -111,9 +106,11 @@ TEST(Connection, ALostPortNamesItsSideAndFileAndTheCaptionFollowsTheLights) {
     EXPECT_EQ(connection.caption(), "Disconnect");
     ASSERT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(messages.shown[0].text.toStdString(),
-              "Input/output error. The output port COM17 (Winkey Port, /home/op/cw/COM17) "
-              "stopped working and was closed. Check the device and the program at its other "
-              "end, then connect again.");
+              "The output port COM17 (Winkey Port, /home/op/cw/COM17) has gone away: the "
+              "adapter was unplugged, or the program that provides the port (the radio's "
+              "software, or the one that makes a virtual pair) has ended. Vantrel closed the "
+              "port. Check the device and the program at its other end, then connect again. "
+              "(The system said: Input/output error.)");
     emit applicationPort.failed(QStringLiteral("Input/output error"));
     EXPECT_EQ(connection.caption(), "Connect");
     EXPECT_EQ(connection.click(), "Disconnect");  // no light: the next click connects

@@ -43,16 +43,6 @@ TEST(PortNaming, LinksInTheWorkingDirectoryComeFirst) {
 #endif
 }
 
-TEST(PortNaming, PortFieldsAreReadAsNumbers) {
-    const std::pair<const char*, std::optional<int>> fields[] = {
-        {"16", 16}, {" 16 ", 16}, {"COM16", 16}, {"com 16", 16}, {" Com16", 16}, {"16.5", 16},
-        {"", 0},    {"COM", 0},   {"abc", 0},    {"CCOM16", 0},  {"40000", {}},  {"COM5x", 5}};
-    for (const auto& [field, number] : fields) {
-        const auto read = bridge::portFieldNumber(QString::fromLatin1(field));
-        EXPECT_EQ(read ? std::optional<int>(*read) : std::nullopt, number) << field;
-    }
-}
-
 TEST(QtSerialPort, OpensWithTheLineSettingsAndReportsFailures) {
     QTemporaryDir folder;
     PtyPair far(QDir(folder.path()).filePath("COM7").toStdString());

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
 
 #include <vector>
 
+#include "platform/qt_message_boxes.h"
 #include "support/event_loop.h"
 #include "support/recording_message_boxes.h"
 #include "update/about_window.h"
@@ -201,15 +206,82 @@ TEST_F(AboutWindowTest, SilentServerEndsTheCheckAfterTheTimeoutWithoutHoldingThe
     QElapsedTimer clock;
     clock.start();
     window->Command1->click();
-    window->Command1->click();  // while the first check runs: no second one
+    window->Command1->click();  // while the first check runs: no second one, and a word why
     EXPECT_LT(clock.elapsed(), 100);
     EXPECT_EQ(ended.count(), 0);
+    EXPECT_EQ(messages.texts(), QStringList{"The last check is still waiting for the server's "
+                                            "answer: its progress shows in the status box."});
     ASSERT_TRUE(ended.wait(5000));
     EXPECT_GE(clock.elapsed(), 250);
-    EXPECT_EQ(window->Text1->text(), "Error during communication with host");
+    EXPECT_EQ(window->Text1->text(),
+              "The server stopped answering: nothing came from it for 300 milliseconds.");
     EXPECT_EQ(server.connections, 1);
-    EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(messages.shown.size(), 1u);
     EXPECT_EQ(ended.count(), 1);
+}
+
+TEST_F(AboutWindowTest, RedirectionIsFollowedOnlyOnTheSameServer) {
+    HttpTestServer elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
+    elsewhere.respond(200, "9.99");
+    const struct {
+        const char* what;
+        QString location;
+        QString box;  // at the end; "1.65" is offered
+    } cases[] = {
+        {"same server", "/v2.txt", "1.65"},
+        {"another host", elsewhere.url("/VERSION2.TXT"), ""},
+        {"another port", HttpTestServer().url("/VERSION2.TXT"), ""},
+        {"another scheme", server.url("/VERSION2.TXT").replace("http:", "https:"), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        server.respondTo("/VERSION2.TXT", 302, "\r\nLocation: " + c.location.toUtf8(), "");
+        server.respondTo("/v2.txt", 200, "", "1.65");
+        messages.shown.clear();
+        open();
+        ASSERT_TRUE(check());
+        const QString refused = "The server sent the request on to " +
+                                QUrl(server.url("/")).resolved(QUrl(c.location)).toString() +
+                                ", which is not the update server: the redirection was not "
+                                "followed.";
+        EXPECT_EQ(window->Text1->text(), c.box.isEmpty() ? refused : c.box);
+        EXPECT_EQ(messages.shown.size(), c.box.isEmpty() ? 0u : 1u);
+    }
+    EXPECT_TRUE(elsewhere.requests.isEmpty());
+}
+
+TEST(AboutWindow, AVersionLineWithMarkupIsOfferedAsItsCharacters) {
+    const QString line = QStringLiteral("9.99 <a href=\"http://www.example.com/\">CLICK HERE</a>");
+    HttpTestServer server;
+    server.respond(200, line.toUtf8() + "\r\n");
+    RecordingDesktop desktop;
+    platform::QtMessageBoxes boxes;
+    update::AboutSetup setup;
+    setup.versionFile = server.url(QStringLiteral("/VERSION2.TXT"));
+    setup.desktop = &desktop;
+    update::AboutWindow about(QStringLiteral("1.64"), boxes, nullptr, setup);
+    QSignalSpy ended(&about, &update::AboutWindow::versionCheckEnded);
+    about.Command1->click();
+    ASSERT_TRUE(ended.wait(5000));
+
+    QMessageBox* box = boxes.showing();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Version " + line + " is available. Would you like to download it?");
+    auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    // Clicks all over the text find no link (the browser is kept out of it).
+    label->setOpenExternalLinks(false);
+    int links = 0;
+    QObject::connect(label, &QLabel::linkActivated, [&] { ++links; });
+    for (int y = 0; y < label->height(); y += 3) {
+        for (int x = 0; x < label->width(); x += 3) {
+            QTest::mouseClick(label, Qt::LeftButton, {}, QPoint(x, y));
+        }
+    }
+    EXPECT_EQ(links, 0);
+    EXPECT_TRUE(desktop.opened.isEmpty());
+    box->close();
 }
 
 TEST_F(AboutWindowTest, RefusedConnectionEndsWithTheErrorText) {

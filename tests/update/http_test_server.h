@@ -12,8 +12,9 @@
 
 #include <memory>
 
-// A one-answer-per-connection HTTP server on 127.0.0.1: it records each request's head and
-// sends the scripted answer (or nothing at all). An answer can be cut, endless, huge or slow.
+// A one-answer-per-connection HTTP server on 127.0.0.1 (or another loopback address): it
+// records each request's head and sends the scripted answer (or nothing at all), or the one
+// scripted for the request's path. An answer can be cut, endless, huge or slow.
 class HttpTestServer : public QObject {
   public:
     struct Answer {
@@ -24,8 +25,8 @@ class HttpTestServer : public QObject {
         bool close = true;   // close the connection once the body is out
     };
 
-    HttpTestServer() {
-        server_.listen(QHostAddress::LocalHost, 0);
+    explicit HttpTestServer(const QHostAddress& address = QHostAddress::LocalHost) {
+        server_.listen(address, 0);
         connect(&server_, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
                 ++connections;
@@ -36,7 +37,10 @@ class HttpTestServer : public QObject {
     }
 
     QString url(const QString& path) const {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(server_.serverPort()).arg(path);
+        return QStringLiteral("http://%1:%2%3")
+            .arg(server_.serverAddress().toString())
+            .arg(server_.serverPort())
+            .arg(path);
     }
 
     // A whole answer with its Content-Length.
@@ -50,6 +54,13 @@ class HttpTestServer : public QObject {
         silent_ = false;
     }
     void neverAnswer() { silent_ = true; }
+    // The answer for requests of one path, in place of the scripted one.
+    void respondTo(const QByteArray& path, int status, const QByteArray& extraHead,
+                   const QByteArray& body) {
+        byPath_[path] = Answer{head(status, status == 200 ? "OK" : "Moved") + extraHead +
+                                   "\r\nContent-Length: " + QByteArray::number(body.size()),
+                               body};
+    }
 
     static QByteArray head(int status, const QByteArray& reason = "OK") {
         return "HTTP/1.1 " + QByteArray::number(status) + " " + reason +
@@ -70,20 +81,21 @@ class HttpTestServer : public QObject {
         }
         requests << buffer.left(end);
         buffer.clear();
-        if (silent_) {
+        const QByteArray path = requests.back().split(' ').value(1);
+        if (silent_ && !byPath_.contains(path)) {
             return;
         }
-        socket->write(answer_.head + "\r\n\r\n");
-        if (answer_.msPerByte > 0) {
-            trickle(socket);
+        const Answer answer = byPath_.value(path, answer_);
+        socket->write(answer.head + "\r\n\r\n");
+        if (answer.msPerByte > 0) {
+            trickle(socket, answer);
         } else {
-            pour(socket, answer_.repeats);
+            pour(socket, answer, answer.repeats);
         }
     }
 
     // Writes the body repeat by repeat, each once the socket has room for it.
-    void pour(QTcpSocket* socket, qint64 left) {
-        const Answer answer = answer_;
+    void pour(QTcpSocket* socket, const Answer& answer, qint64 left) {
         auto pending = std::make_shared<qint64>(left);
         const auto more = [this, socket, answer, pending] {
             while (*pending > 0 && socket->bytesToWrite() < 256 * 1024 &&
@@ -101,9 +113,9 @@ class HttpTestServer : public QObject {
         more();
     }
 
-    void trickle(QTcpSocket* socket) {
+    void trickle(QTcpSocket* socket, const Answer& answer) {
         auto* timer = new QTimer(socket);
-        const QByteArray body = answer_.body;
+        const QByteArray body = answer.body;
         auto at = std::make_shared<qsizetype>(0);
         connect(timer, &QTimer::timeout, socket, [this, socket, body, at] {
             if (socket->state() != QAbstractSocket::ConnectedState || body.isEmpty()) {
@@ -113,11 +125,12 @@ class HttpTestServer : public QObject {
             ++*at;
             ++bodyBytesSent;
         });
-        timer->start(answer_.msPerByte);
+        timer->start(answer.msPerByte);
     }
 
     QTcpServer server_;
     Answer answer_;
     bool silent_ = false;
+    QHash<QByteArray, Answer> byPath_;
     QHash<QTcpSocket*, QByteArray> pending_;
 };

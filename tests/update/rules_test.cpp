@@ -62,6 +62,18 @@ TEST(TransferRules, OnlyAMetContentLengthProvesABodyWhole) {
     }
 }
 
+TEST(TransferRules, SizesPastFourGibibytesKeepEveryDigit) {
+    // Windows' long has 32 bits: a size that went through one would lose its top digits.
+    const long long big = 5'000'000'123LL;
+    EXPECT_EQ(update::downloadProgressText(big, big + 1),
+              "Downloading: 5000000123 of 5000000124 bytes");
+    EXPECT_EQ(update::cutBodyText(big, std::nullopt),
+              "The transfer ended after 5000000123 bytes: the file is incomplete and was not "
+              "kept.");
+    EXPECT_EQ(update::judgeBody(false, big, big), update::BodyArrival::Whole);
+    EXPECT_EQ(update::judgeBody(false, big + 4'294'967'296LL, big), update::BodyArrival::Cut);
+}
+
 TEST(InstallRules, InstallDirectoryIsAnUpperCasedExactMatch) {
     const struct {
         const char* directory;

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
+#include <QUrl>
 
 #include <sys/resource.h>
 
@@ -48,11 +49,12 @@ class TransferLimitsTest : public testing::Test {
   protected:
     // The About window, installing into the working directory, with short deadlines.
     void open(std::chrono::milliseconds checkDeadline = 10s,
-              std::chrono::milliseconds downloadDeadline = 10s) {
+              std::chrono::milliseconds downloadDeadline = 10s,
+              std::chrono::milliseconds transferTimeout = 10s) {
         update::AboutSetup setup;
         setup.versionFile = server.url(QStringLiteral("/VERSION2.TXT"));
         setup.installer = server.url(QStringLiteral("/vantrelsetup.exe"));
-        setup.transferTimeout = 10s;
+        setup.transferTimeout = transferTimeout;
         setup.checkDeadline = checkDeadline;
         setup.downloadDeadline = downloadDeadline;
         setup.desktop = &desktop;
@@ -243,6 +245,76 @@ TEST_F(TransferLimitsTest, DownloadKeepsOnlyAWholeBodyWithAKnownLength) {
         EXPECT_EQ(QDir::current().entryList(QDir::Files), QStringList{"vantrelsetup.exe"});
         window.reset();
     }
+}
+
+TEST_F(TransferLimitsTest, SilentServerIsATimeoutNotACancel) {
+    const struct {
+        const char* what;
+        bool answers;  // the head and part of the body, then silence
+    } cases[] = {{"never answers", false}, {"stops halfway", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WorkingFolder folder;
+        writeFile(QStringLiteral("vantrelsetup.exe"), "old installer");
+        if (c.answers) {
+            server.script(Answer{HttpTestServer::head(200) + "\r\nContent-Length: 1000",
+                                 QByteArray(500, 'M'), 1, 0, false});
+        } else {
+            server.neverAnswer();
+        }
+        messages.shown.clear();
+        desktop = RecordingDesktop();
+        open(10s, 10s, 300ms);
+        const qint64 ms = install();
+        EXPECT_GE(ms, 250);
+        expectRefused("Error 4 downloading file '" + server.url("/vantrelsetup.exe") +
+                      "' to 'vantrelsetup.exe'.\r\nThe server stopped answering: nothing came "
+                      "from it for 300 milliseconds.");
+        EXPECT_EQ(readFile(QStringLiteral("vantrelsetup.exe")), "old installer");
+        window.reset();
+    }
+}
+
+TEST_F(TransferLimitsTest, DownloadFollowsNoRedirectionOffTheUpdateServer) {
+    HttpTestServer elsewhere(QHostAddress(QStringLiteral("127.0.0.2")));
+    elsewhere.respond(200, "EVIL");
+    HttpTestServer otherPort;
+    otherPort.respond(200, "EVIL");
+    const struct {
+        const char* what;
+        QString location;
+        bool followed;
+    } cases[] = {
+        {"same server", "/files/vantrelsetup.exe", true},
+        {"same server, written whole", server.url("/files/vantrelsetup.exe"), true},
+        {"another host", elsewhere.url("/vantrelsetup.exe"), false},
+        {"another port", otherPort.url("/vantrelsetup.exe"), false},
+        {"another scheme", server.url("/files/vantrelsetup.exe").replace("http:", "https:"), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WorkingFolder folder;
+        writeFile(QStringLiteral("vantrelsetup.exe"), "old installer");
+        server.respondTo("/vantrelsetup.exe", 302, "\r\nLocation: " + c.location.toUtf8(), "");
+        server.respondTo("/files/vantrelsetup.exe", 200, "", "MZMZ");
+        messages.shown.clear();
+        desktop = RecordingDesktop();
+        open();
+        install();
+        if (c.followed) {
+            EXPECT_EQ(readFile(QStringLiteral("vantrelsetup.exe")), "MZMZ");
+            EXPECT_EQ(desktop.started.size(), 1);
+        } else {
+            expectRefused("' to 'vantrelsetup.exe'.\r\nThe server sent the request on to " +
+                          QUrl(server.url("/")).resolved(QUrl(c.location)).toString() +
+                          ", which is not the update server: the redirection was not followed.");
+            EXPECT_EQ(readFile(QStringLiteral("vantrelsetup.exe")), "old installer");
+        }
+        EXPECT_EQ(QDir::current().entryList(QDir::Files), QStringList{"vantrelsetup.exe"});
+        window.reset();
+    }
+    EXPECT_TRUE(elsewhere.requests.isEmpty());
+    EXPECT_TRUE(otherPort.requests.isEmpty());
 }
 
 TEST_F(TransferLimitsTest, DownloadOntoAFullDiskLeavesTheOldInstaller) {
