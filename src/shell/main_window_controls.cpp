@@ -11,10 +11,11 @@
 
 #include <functional>
 
+#include "app/session.h"
+#include "keyer/speed_command.h"
 #include "shell/value_bar.h"
 #include "shell/window_layout.h"
 #include "shell/window_parts.h"
-#include "tone/monitor_player.h"
 
 // The main window's controls and menus, built as the designer placed them.
 namespace shell {
@@ -118,7 +119,8 @@ void MainWindow::buildControls() {
     Text4 = field("Text4", QStringLiteral("28"), twips(2280, 1560, 495, 375),
                   QStringLiteral("This is the CW speed. You can set it with the slider but to "
                                  "keep everything in sync set it with the source app slider"));
-    VScroll2 = bar("VScroll2", 5, 50, 28, twips(2400, 2040, 255, 1575),
+    VScroll2 = bar("VScroll2", keyer::SpeedRange::kSlowest, keyer::SpeedRange::kFastest, 28,
+                   twips(2400, 2040, 255, 1575),
                    [](int speed) { return QStringLiteral("Speed: %1 wpm").arg(speed); });
     // A dragged thumb changes the speed once, where it is let go: the keyer hears the settled
     // speed, not every step on the way.
@@ -150,11 +152,10 @@ void MainWindow::buildControls() {
     Command5 = button("Command5", QStringLiteral("Clear"), twips(6720, 3720, 1215, 495));
     ShowEcho = check("ShowEcho", QStringLiteral("Show Echo"), twips(8040, 3720, 1335, 495));
 
-    connect(Text4, &QLineEdit::textChanged, this, &MainWindow::onSpeedTextChanged);
-    connect(VScroll2, &QScrollBar::valueChanged, this,
-            [this](int speed) { Text4->setText(QString::number(speed)); });
+    connect(Text4, &QLineEdit::editingFinished, this, &MainWindow::onSpeedEntered);
+    connect(VScroll2, &QScrollBar::valueChanged, this, &MainWindow::onSpeedBarChanged);
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
-    connect(Command4, &QPushButton::clicked, this, [this] { monitor_->test(); });
+    connect(Command4, &QPushButton::clicked, this, [this] { session_->test(); });
     connect(Command3, &QPushButton::clicked, this, [this] {
         Text3->clear();
         focusAtEnd(Text3);

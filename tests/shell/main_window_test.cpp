@@ -332,10 +332,24 @@ TEST_F(MainWindowTest, ShowHideWidensAndNarrowsWithoutCuttingAnythingOff) {
     EXPECT_EQ(window->width(), 631);
 }
 
-TEST_F(MainWindowTest, SpeedFieldSendsTheSpeedCommandOnlyWithTheKeyerPortOpen) {
+// The speed field takes a number as it is typed and sends nothing until it is entered (Enter,
+// or the focus leaving it); then the number is limited to 5..50, shown, put on the bar and sent
+// to the keyer with the keyer port open.
+TEST_F(MainWindowTest, SpeedFieldIsLimitedAndSentWhenEntered) {
     open();
+    window->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window.get(); }));
     auto* speed = control<QLineEdit>("Text4");
-    speed->setText(QStringLiteral("30"));
+    auto* bar = control<QScrollBar>("VScroll2");
+    const auto type = [&](const QString& typed) {
+        speed->setFocus();
+        speed->selectAll();
+        QTest::keyClick(speed, Qt::Key_Backspace);
+        QTest::keyClicks(speed, typed);
+    };
+    type(QStringLiteral("30"));
+    QTest::keyClick(speed, Qt::Key_Return);
+    EXPECT_EQ(bar->value(), 30);
     EXPECT_TRUE(keyerPort.writes.empty());  // closed: nothing, and no message
     EXPECT_TRUE(messages.shown.empty());
 
@@ -346,19 +360,30 @@ TEST_F(MainWindowTest, SpeedFieldSendsTheSpeedCommandOnlyWithTheKeyerPortOpen) {
         QByteArray sent;
     };
     for (const Case& c :
-         {Case{"", "5", QByteArray("\x02\x05", 2)}, Case{"300", "300", QByteArray("\x02\x2C", 2)},
+         {Case{"30", "30", QByteArray("\x02\x1E", 2)}, Case{"", "5", QByteArray("\x02\x05", 2)},
+          Case{"3", "5", QByteArray("\x02\x05", 2)}, Case{"300", "50", QByteArray("\x02\x32", 2)},
           Case{"abc", "5", QByteArray("\x02\x05", 2)}, Case{"-7", "5", QByteArray("\x02\x05", 2)},
-          Case{"27.5", "27.5", QByteArray("\x02\x1C", 2)},
-          Case{"99999999999", "99999999999", QByteArray("\x02\xFF\xFF\xFF\x7F", 5)}}) {
-        speed->setText(QStringLiteral("12"));
+          Case{"27.5", "28", QByteArray("\x02\x1C", 2)},
+          Case{"99999999999", "50", QByteArray("\x02\x32", 2)}}) {
+        type(QStringLiteral("12"));
+        QTest::keyClick(speed, Qt::Key_Return);
         keyerPort.writes.clear();
-        speed->setText(QString::fromLatin1(c.typed));
+        type(QString::fromLatin1(c.typed));
+        EXPECT_EQ(speed->text(), QString::fromLatin1(c.typed)) << "as typed: " << c.typed;
+        EXPECT_TRUE(keyerPort.writes.empty()) << "while typed: " << c.typed;
+        QTest::keyClick(speed, Qt::Key_Return);
         EXPECT_EQ(speed->text(), c.shown) << c.typed;
+        EXPECT_EQ(bar->value(), speed->text().toInt()) << c.typed;
         EXPECT_EQ(keyerPort.written().toHex(), c.sent.toHex()) << c.typed;
     }
+    // The focus leaving the field enters it too.
+    type(QStringLiteral("42"));
+    keyerPort.writes.clear();
+    control<QWidget>("Text6")->setFocus();
+    EXPECT_EQ(keyerPort.written(), QByteArray("\x02\x2A", 2));
 
     keyerPort.writes.clear();
-    control<QScrollBar>("VScroll2")->setValue(50);
+    bar->setValue(50);
     EXPECT_EQ(speed->text(), "50");
     EXPECT_EQ(keyerPort.written(), QByteArray("\x02\x32", 2));
     EXPECT_TRUE(applicationPort.writes.empty());
@@ -409,7 +434,6 @@ TEST_F(MainWindowTest, TypingPaneSendsOnlyTextBackspaceAndEsc) {
             k.sent.isEmpty() ? std::vector<QByteArray>{} : std::vector<QByteArray>{k.sent};
         EXPECT_EQ(keyerPort.writes, wanted) << k.key << " " << k.text.toStdString();
     }
-    EXPECT_TRUE(window->localTyping());
     EXPECT_TRUE(applicationPort.writes.empty());
 }
 
@@ -485,32 +509,36 @@ TEST_F(MainWindowTest, ClearEmptiesItsPaneAndPutsTheCaretThere) {
     }
 }
 
-// The caption of Connect follows the lights: "Disconnect" while either shows.
+// The caption of Connect follows the lights, and both sides are connected or neither.
 TEST_F(MainWindowTest, ConnectCaptionFollowsTheLights) {
     struct Case {
         bool applicationFails, keyerFails;
         const char* caption;
     };
-    for (const Case& c : {Case{false, false, "Disconnect"}, Case{true, false, "Disconnect"},
-                          Case{false, true, "Disconnect"}, Case{true, true, "Connect"}}) {
+    for (const Case& c : {Case{false, false, "Disconnect"}, Case{true, false, "Connect"},
+                          Case{false, true, "Connect"}, Case{true, true, "Connect"}}) {
         applicationPort.refuseOpen = c.applicationFails;
         keyerPort.refuseOpen = c.keyerFails;
         open();
         connectPorts();
         EXPECT_EQ(control<QPushButton>("Command1")->text(), c.caption)
             << c.applicationFails << c.keyerFails;
+        const bool both = !c.applicationFails && !c.keyerFails;
+        EXPECT_EQ(!control<QWidget>("Shape1")->isHidden(), both);
+        EXPECT_EQ(!control<QWidget>("Shape2")->isHidden(), both);
         window.reset();
         applicationPort.close();
         keyerPort.close();
     }
-    // A port lost while connected puts its light out, and the caption follows.
+    // A port lost while connected puts both lights out, and the caption follows.
     applicationPort.refuseOpen = keyerPort.refuseOpen = false;
     open();
     connectPorts();
+    keyerPort.close();
     emit keyerPort.failed(QStringLiteral("Input/output error"));
+    EXPECT_TRUE(control<QWidget>("Shape1")->isHidden());
     EXPECT_TRUE(control<QWidget>("Shape2")->isHidden());
-    EXPECT_EQ(control<QPushButton>("Command1")->text(), "Disconnect");
-    emit applicationPort.failed(QStringLiteral("Input/output error"));
+    EXPECT_FALSE(applicationPort.isOpen());
     EXPECT_EQ(control<QPushButton>("Command1")->text(), "Connect");
 }
 
