@@ -36,6 +36,8 @@ case ${1:-} in
       ctest --preset dev -j "$jobs" --repeat until-pass:2
     ;;
   demo)
+    # Without a display and DEMO_SECONDS the demo says why it cannot run, before any build.
+    [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${DEMO_SECONDS:-}" ] || exec ./scripts/demo.sh
     ./scripts/install-deps.sh "$([ -n "${DEMO_SECONDS:-}" ] && echo demo || echo run)"
     build --target vantrel vantrel-sim
     exec ./scripts/demo.sh
