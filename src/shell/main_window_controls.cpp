@@ -95,13 +95,15 @@ void MainWindow::buildControls() {
     // Two-line captions beside the port fields.
     label("Label2", QStringLiteral("Virtual     Port"), twips(120, 960, 495, 615))
         ->setWordWrap(true);
-    Text1 = field("Text1", QStringLiteral("1"), twips(720, 960, 375, 375),
+    // The port fields are wide enough for "COM17" (the design's were not): each reaches from
+    // its caption to just short of its light.
+    Text1 = field("Text1", QStringLiteral("1"), twips(630, 960, 645, 375),
                   QStringLiteral("Enter the output port of the virtual com port that comes "
                                  "from your app."));
     Shape1 = shape("Shape1", twips(1080, 1080, 735, 255));
     label("Label3", QStringLiteral("Winkey       Port"), twips(1680, 960, 615, 615))
         ->setWordWrap(true);
-    Text2 = field("Text2", QStringLiteral("2"), twips(2280, 960, 495, 375),
+    Text2 = field("Text2", QStringLiteral("2"), twips(2205, 960, 645, 375),
                   QStringLiteral("Enter the Com port that goes to the winkey input port in the "
                                  "destination app"));
     Shape2 = shape("Shape2", twips(2640, 1080, 735, 255));

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -18,6 +19,7 @@
 
 #include <memory>
 
+#include "devices/devices_window.h"
 #include "shell/main_window.h"
 #include "support/event_loop.h"
 #include "support/fake_serial_port.h"
@@ -681,6 +683,71 @@ TEST_F(MainWindowTest, PanesAreCutBackPast200Characters) {
     EXPECT_TRUE(echo->toPlainText().startsWith('y'));
     EXPECT_TRUE(echo->toPlainText().endsWith('Z'));
     EXPECT_EQ(applicationPort.written(), QByteArray("Z"));
+}
+
+}  // namespace
+
+namespace {
+
+// A sound output with no devices at all, as on a machine without a sound server.
+class NoSoundOutput final : public platform::AudioOutput {
+  public:
+    QStringList deviceDescriptions() const override { return {}; }
+    void play(int, platform::SampleSource*) override {}
+    bool isPlaying() const override { return false; }
+    void wake() override {}
+    void setBufferSeconds(double) override {}
+    int underruns() const override { return 0; }
+};
+
+// Test tells why the sidetone cannot be heard, in a message, once for the same reason.
+TEST_F(MainWindowTest, TestSaysOnceWhyNothingCanBeHeard) {
+    window = std::make_unique<shell::MainWindow>(shell::MainWindowParts{
+        applicationPort, keyerPort, messages, std::make_unique<NoSoundOutput>()});
+    window->show();
+    auto* test = control<QPushButton>("Command4");
+    QTest::mouseClick(test, Qt::LeftButton);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith("No sound output was found"))
+        << messages.shown[0].text.toStdString();
+    QTest::mouseClick(test, Qt::LeftButton);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(window->monitorQueue(), "TEST");  // it still plays, for when sound comes back
+}
+
+// Sound brings the open Devices window forward as it is: a choice not yet applied stays.
+TEST_F(MainWindowTest, SoundBringsTheOpenDevicesWindowForward) {
+    open();
+    menu("Dev")->trigger();
+    auto* devices = window->findChild<devices::DevicesWindow*>();
+    ASSERT_NE(devices, nullptr);
+    auto* list = devices->findChild<QComboBox*>(QStringLiteral("Combo1"));
+    ASSERT_NE(list, nullptr);
+    list->setEditText(QStringLiteral("chosen, not applied"));
+    devices->lower();
+    menu("Dev")->trigger();
+    EXPECT_EQ(window->findChildren<devices::DevicesWindow*>().size(), 1);
+    EXPECT_EQ(window->findChild<devices::DevicesWindow*>(), devices);
+    EXPECT_TRUE(devices->isVisible());
+    EXPECT_EQ(list->currentText(), "chosen, not applied");
+}
+
+// The port fields show a whole "COM17": the text fits, so the field never scrolls it. Run at
+// the scale QT_SCALE_FACTOR asks for (CTest runs it at 1 and at 2).
+TEST_F(MainWindowTest, PortFieldsShowAWholeCom17) {
+    open();
+    const int scale = std::max(1, qEnvironmentVariableIntValue("QT_SCALE_FACTOR"));
+    EXPECT_EQ(window->devicePixelRatio(), scale);
+    for (const char* name : {"Text1", "Text2"}) {
+        auto* field = control<QLineEdit>(name);
+        field->setText(QStringLiteral("COM17"));
+        field->setCursorPosition(5);  // without the focus: no caret drawn
+        const QImage atEnd = field->grab().toImage();
+        field->setCursorPosition(0);
+        const QImage atStart = field->grab().toImage();
+        EXPECT_TRUE(atEnd == atStart)
+            << name << " scrolls at a scale of " << field->devicePixelRatio();
+    }
 }
 
 }  // namespace
