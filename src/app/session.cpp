@@ -1,5 +1,9 @@
 #include "app/session.h"
 
+#include <QFile>
+
+#include <algorithm>
+
 #include "keyer/speed_command.h"
 #include "platform/number_text.h"
 
@@ -54,7 +58,12 @@ void Session::type(char byte) {
 
 void Session::test() {
     monitor_->test();
-    const QString problem = monitor_->soundProblem();
+    // Without a tone file the sidetone is silent by design, and the monitor's reason would
+    // wrongly blame the output: nothing is said then.
+    const bool toneFileFound =
+        std::ranges::any_of(tone::MonitorPlayer::toneFileCandidates(),
+                            [](const QString& f) { return QFile::exists(f); });
+    const QString problem = toneFileFound ? monitor_->soundProblem() : QString();
     if (problem.isEmpty() || problem == soundProblemSaid_) {
         soundProblemSaid_ = problem;
         return;

@@ -44,8 +44,8 @@ class Session : public QObject {
     void setOperatorSpeed(int wpm);
     // A key typed in the typing pane, as the byte it sends.
     void type(char byte);
-    // Test: TEST sounds after the latency. When the sidetone cannot be heard the operator is
-    // told why, once for each new reason.
+    // Test: TEST sounds after the latency. When the sidetone cannot be heard (no output, or
+    // one that did not open) the operator is told why, once for each new reason.
     void test();
 
     void setLatencyText(const std::string& text);

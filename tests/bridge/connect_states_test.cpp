@@ -10,6 +10,7 @@
 #include "platform/qt_serial_port.h"
 #include "pty_pair.h"
 #include "support/event_loop.h"
+#include "support/fake_serial_port.h"
 #include "support/recording_message_boxes.h"
 #include "support/working_folder.h"
 
@@ -170,6 +171,24 @@ TEST_F(ConnectStates, DisconnectEndsTheMonitor) {
     ASSERT_TRUE(session.monitor().busy());
     click();
     EXPECT_FALSE(session.monitor().busy());
+}
+
+// The bar follows the logger's speeds within its range, and never the operator's own command
+// read back from the keyer's stream.
+TEST(SessionSpeed, OnlyTheLoggersSpeedsInTheRangeAreFollowed) {
+    FakeSerialPort applicationPort;
+    FakeSerialPort keyerPort;
+    RecordingMessageBoxes messages;
+    app::Session session{applicationPort, keyerPort, messages, std::make_unique<Silence>()};
+    std::vector<int> followed;
+    QObject::connect(&session, &app::Session::speedFollowed,
+                     [&](int wpm) { followed.push_back(wpm); });
+    ASSERT_EQ(session.click("16", "17"), "Disconnect");
+    session.setOperatorSpeed(40);
+    EXPECT_EQ(keyerPort.written(), QByteArray("\x02\x28", 2));
+    applicationPort.deliver(QByteArray("\x02\x1E\x02\x04\x02\x33", 6));
+    ASSERT_TRUE(waitUntil([&] { return keyerPort.written().size() == 8; }));
+    EXPECT_EQ(followed, std::vector<int>{30});  // 4 and 51 are outside 5..50
 }
 
 }  // namespace

@@ -702,6 +702,7 @@ class NoSoundOutput final : public platform::AudioOutput {
 
 // Test tells why the sidetone cannot be heard, in a message, once for the same reason.
 TEST_F(MainWindowTest, TestSaysOnceWhyNothingCanBeHeard) {
+    writeSettings(QStringLiteral("cw.wav"), "a tone file");  // without one, silence is meant
     window = std::make_unique<shell::MainWindow>(shell::MainWindowParts{
         applicationPort, keyerPort, messages, std::make_unique<NoSoundOutput>()});
     window->show();
