@@ -45,21 +45,21 @@ cases() {
     'twips(630, 960, 645, 375)' 'twips(720, 960, 375, 375)' main_window_tests
   mutant "Sound replaces the open Devices window" src/shell/main_window.cpp \
     'if (devicesWindow_ == nullptr) {' 'if (true) {' main_window_tests
-  mutant "Test repeats the same sound problem at every click" src/app/session.cpp \
+  mutant "Test repeats the same sound problem at every click" src/bridge/session.cpp \
     'if (problem.isEmpty() || problem == soundProblemSaid_) {' 'if (problem.isEmpty()) {' \
     main_window_tests
   # The session, Connect and the relay
-  mutant "the bar follows our own speed command read back" src/app/session.cpp \
+  mutant "the bar follows our own speed command read back" src/bridge/session.cpp \
     'if (origin != bridge::Origin::Logger) {' 'if (false) {' connect_states_tests
   mutant "a half-failed Connect leaves the side that opened open" src/bridge/connection.cpp \
     $'!keyer_.controls.lightShown()) {\n            closeAll();' \
     $'!keyer_.controls.lightShown()) {' connect_states_tests
   mutant "a lost port leaves the other side open" src/bridge/connection.cpp \
     $'closeAll();\n    emit lightsChanged();' 'emit lightsChanged();' connection_tests
-  mutant "what the logger's port holds is dropped when it closes" src/app/session.cpp \
+  mutant "what the logger's port holds is dropped when it closes" src/bridge/session.cpp \
     'connection_->setBeforeClosing([this] { relay_->takeAllWaiting(); });' '' \
     connect_states_tests
-  mutant "Disconnect leaves the monitor keying" src/app/session.cpp \
+  mutant "Disconnect leaves the monitor keying" src/bridge/session.cpp \
     'connect(connection_, &bridge::Connection::closed, monitor_, &tone::MonitorPlayer::keyerClosed);' \
     '' connect_states_tests
   mutant "closing a port drops the writes Qt still holds" src/platform/qt_serial_port.cpp \
@@ -85,9 +85,8 @@ cases() {
   mutant "a typed echo passed to the logger" src/bridge/typed_echoes.cpp \
     $'if (!typed) {\n            out += byte;' $'if (true) {\n            out += byte;' \
     bridge_logic_tests
-  mutant "speed pot bytes taken for echoes" src/bridge/typed_echoes.cpp \
-    'return byte >= 0x80 && byte <= 0xDF;' 'return byte >= 0xC0 && byte <= 0xDF;' \
-    bridge_logic_tests
+  mutant "a status byte taken for an echo" src/bridge/typed_echoes.cpp \
+    'return byte >= 0x20 && byte <= 0x7F;' 'return byte >= 0x20;' bridge_logic_tests
   # The speed
   mutant "the operator's fastest speed ten times higher" src/keyer/speed_command.h \
     'static constexpr int kFastest = 50;' 'static constexpr int kFastest = 500;' keyer_tests

@@ -9,11 +9,11 @@
 
 #include "app/command_line.h"
 #include "app/signal_end.h"
-#include "app/version.h"
 #include "bridge/port_naming.h"
 #include "platform/qt_message_boxes.h"
 #include "platform/qt_serial_port.h"
 #include "shell/main_window.h"
+#include "shell/version.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ void sayIfFailed(const QString& error) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (const auto answer = app::answerCommandLine(arguments, app::kVersion)) {
+    if (const auto answer = app::answerCommandLine(arguments, shell::kVersion)) {
         std::fputs(answer->text.c_str(), answer->toStderr ? stderr : stdout);
         return answer->exitCode;
     }
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     heldMessages.clear();
 
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
-    QApplication::setApplicationVersion(QString::fromLatin1(app::kVersion));
+    QApplication::setApplicationVersion(QString::fromLatin1(shell::kVersion));
     // The windows are laid out to the pixel for a small, narrow sans-serif face.
     QFont face = QApplication::font();
     face.setPixelSize(11);

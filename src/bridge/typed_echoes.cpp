@@ -8,9 +8,10 @@ namespace {
 
 using Kind = keyer::StreamEvent::Kind;
 
-// The keyer's unasked reports: the speed pot (10xxxxxx) and its status (110xxxxx).
-bool isReport(std::uint8_t byte) {
-    return byte >= 0x80 && byte <= 0xDF;
+// Only text is keyed and echoed; the keyer's status (110xxxxx) and speed pot (10xxxxxx) bytes
+// lie outside it, so they can never be taken for an echo.
+bool isText(std::uint8_t byte) {
+    return byte >= 0x20 && byte <= 0x7F;
 }
 
 }  // namespace
@@ -40,6 +41,9 @@ void TypedEchoes::given(std::span<const keyer::StreamEvent> events, bool typed) 
 }
 
 void TypedEchoes::add(char byte, bool typed) {
+    if (!isText(static_cast<std::uint8_t>(byte))) {
+        return;
+    }
     if (waiting_.size() == kMostWaiting) {
         waiting_.pop_front();
     }
@@ -50,10 +54,6 @@ std::string TypedEchoes::forLogger(std::string_view fromKeyer) {
     std::string out;
     out.reserve(fromKeyer.size());
     for (const char byte : fromKeyer) {
-        if (isReport(static_cast<std::uint8_t>(byte))) {
-            out += byte;
-            continue;
-        }
         const auto match = std::find_if(waiting_.begin(), waiting_.end(),
                                         [byte](const Given& g) { return g.byte == byte; });
         if (match == waiting_.end()) {

@@ -17,9 +17,9 @@ namespace bridge {
 // The keyer echoes a character after it has keyed it, and keys its buffer in order, typed and
 // logger's characters alike. So the characters given to the keyer wait here in that order;
 // an echo is matched with the first waiting character it equals (those before it were not
-// echoed: the keyer ignored them) and held back only when that one was typed. Status bytes
-// (0xC0-0xDF) and speed pot bytes (0x80-0xBF) are never echoes; a byte that matches nothing
-// waiting is an answer of the keyer's and passes as well.
+// echoed: the keyer ignored them) and held back only when that one was typed. Only text waits,
+// so status bytes (0xC0-0xDF) and speed pot bytes (0x80-0xBF) are never echoes; a byte that
+// matches nothing waiting is an answer of the keyer's and passes as well.
 class TypedEchoes {
   public:
     // The keyer was given text and commands (as its stream reader reads them): `typed` when

@@ -14,8 +14,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
-#include "app/session.h"
-#include "app/version.h"
+#include "bridge/session.h"
 #include "devices/devices_window.h"
 #include "keyer/speed_command.h"
 #include "keyer/transmit_pane.h"
@@ -23,6 +22,7 @@
 #include "shell/settings_file.h"
 #include "shell/typing_keys.h"
 #include "shell/value_bar.h"
+#include "shell/version.h"
 #include "shell/window_layout.h"
 #include "shell/window_parts.h"
 #include "update/about_window.h"
@@ -34,7 +34,7 @@ static void registerArtwork() {
 
 namespace shell {
 
-const QString MainWindow::appVersion = QString::fromLatin1(app::kVersion);
+const QString MainWindow::appVersion = QString::fromLatin1(shell::kVersion);
 
 namespace {
 
@@ -86,17 +86,17 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     // panel's minimum size).
     resize(kPanelWidth, kPanelHeight);
 
-    session_ = new app::Session(parts.applicationPort, parts.keyerPort, parts.messages,
-                                std::move(parts.audio), this);
+    session_ = new bridge::Session(parts.applicationPort, parts.keyerPort, parts.messages,
+                                   std::move(parts.audio), this);
     connect(Command1, &QPushButton::clicked, this,
             [this] { Command1->setText(session_->click(Text1->text(), Text2->text())); });
-    connect(session_, &app::Session::lightsChanged, this, &MainWindow::showLights);
-    connect(session_, &app::Session::speedFollowed, this, &MainWindow::showLoggerSpeed);
-    connect(session_, &app::Session::loggerChunk, this, &MainWindow::onLoggerChunk);
-    connect(session_, &app::Session::keyerBytesRelayed, this, &MainWindow::onKeyerBytesRelayed);
+    connect(session_, &bridge::Session::lightsChanged, this, &MainWindow::showLights);
+    connect(session_, &bridge::Session::speedFollowed, this, &MainWindow::showLoggerSpeed);
+    connect(session_, &bridge::Session::loggerChunk, this, &MainWindow::onLoggerChunk);
+    connect(session_, &bridge::Session::keyerBytesRelayed, this, &MainWindow::onKeyerBytesRelayed);
     connect(Text6, &QLineEdit::textChanged, this,
             [this](const QString& text) { session_->setLatencyText(toBytes(text)); });
-    connect(VScroll1, &QScrollBar::valueChanged, session_, &app::Session::setVolume);
+    connect(VScroll1, &QScrollBar::valueChanged, session_, &bridge::Session::setVolume);
 
     // Start-up: settings first, then the sound; a failing step leaves the design values.
     LoadStuff();

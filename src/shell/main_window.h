@@ -21,9 +21,9 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 
-namespace app {
+namespace bridge {
 class Session;
-}  // namespace app
+}  // namespace bridge
 namespace devices {
 class DevicesWindow;
 }  // namespace devices
@@ -45,8 +45,8 @@ struct MainWindowParts {
 };
 
 // The main window "Van Trel": the operator's controls, start-up and shut-down. It shows the
-// session's state (app::Session: the connection, the relay and the monitor) and hands it the
-// operator's actions; the rules live in app::, bridge::, keyer:: and tone::.
+// session's state (bridge::Session: the connection, the relay and the monitor) and hands it the
+// operator's actions; the rules live in bridge::, keyer:: and tone::.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -59,7 +59,7 @@ class MainWindow : public QMainWindow {
     // The text the monitor has still to sound.
     std::string monitorQueue() const;
     int soundDeviceIndex() const { return soundDeviceIndex_; }
-    const app::Session& session() const { return *session_; }
+    const bridge::Session& session() const { return *session_; }
 
     // Saves the settings now (the desktop session is ending and may not come back); returns
     // why it failed, or nothing.
@@ -123,7 +123,7 @@ class MainWindow : public QMainWindow {
     QAction* Xmt = nullptr;               // Show / Hide
     std::vector<QWidget*> trafficPanel_;  // the controls right of the left panel
 
-    app::Session* session_ = nullptr;
+    bridge::Session* session_ = nullptr;
     QPointer<devices::DevicesWindow> devicesWindow_;
     QPointer<update::AboutWindow> aboutWindow_;
 };

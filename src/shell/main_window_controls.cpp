@@ -11,7 +11,7 @@
 
 #include <functional>
 
-#include "app/session.h"
+#include "bridge/session.h"
 #include "keyer/speed_command.h"
 #include "shell/value_bar.h"
 #include "shell/window_layout.h"

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "app/session.h"
 #include "bridge/port_naming.h"
+#include "bridge/session.h"
 #include "platform/qt_serial_port.h"
 #include "pty_pair.h"
 #include "support/event_loop.h"
@@ -62,7 +62,7 @@ class ConnectStates : public testing::Test {
     platform::QtSerialPort applicationPort{device};
     platform::QtSerialPort keyerPort{device};
     RecordingMessageBoxes messages;
-    app::Session session{applicationPort, keyerPort, messages, std::make_unique<Silence>()};
+    bridge::Session session{applicationPort, keyerPort, messages, std::make_unique<Silence>()};
     std::unique_ptr<PtyPair> logger;
     std::unique_ptr<PtyPair> keyer;
 };
@@ -179,9 +179,9 @@ TEST(SessionSpeed, OnlyTheLoggersSpeedsInTheRangeAreFollowed) {
     FakeSerialPort applicationPort;
     FakeSerialPort keyerPort;
     RecordingMessageBoxes messages;
-    app::Session session{applicationPort, keyerPort, messages, std::make_unique<Silence>()};
+    bridge::Session session{applicationPort, keyerPort, messages, std::make_unique<Silence>()};
     std::vector<int> followed;
-    QObject::connect(&session, &app::Session::speedFollowed,
+    QObject::connect(&session, &bridge::Session::speedFollowed,
                      [&](int wpm) { followed.push_back(wpm); });
     ASSERT_EQ(session.click("16", "17"), "Disconnect");
     session.setOperatorSpeed(40);

@@ -72,6 +72,11 @@ TEST(TypedEchoes, HoldsBackOnlyTheEchoesOfTypedCharacters) {
          "TE",
          "TE"},
         {"merged letters", {command(Kind::Merge, true, 'A', 'R'), logger("K")}, "ARK", "K"},
+        {"a merge of a status byte's value",
+         {command(Kind::Merge, true, 'A', 0xC4)},
+         "\xC4"
+         "A",
+         "\xC4"},
         {"nothing typed: everything passes",
          {},
          std::string("\x00\x55\xC0\xFF", 4),

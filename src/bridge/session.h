@@ -15,7 +15,7 @@
 #include "platform/serial_port.h"
 #include "tone/monitor_player.h"
 
-namespace app {
+namespace bridge {
 
 // One run of the bridge, without widgets: the connection, the relay and the monitor, wired to
 // each other. The relay feeds the monitor directly; the main window shows the session's state
@@ -55,7 +55,7 @@ class Session : public QObject {
     // The text the monitor has still to sound.
     std::string monitorQueue() const { return monitor_->pendingText(); }
 
-    const bridge::Relay& relay() const { return *relay_; }
+    const Relay& relay() const { return *relay_; }
     const tone::MonitorPlayer& monitor() const { return *monitor_; }
 
   signals:
@@ -70,7 +70,7 @@ class Session : public QObject {
 
   private:
     void onKeyerStreamRead(const std::vector<keyer::StreamEvent>& events,
-                           std::chrono::nanoseconds forwardedAt, bridge::Origin origin);
+                           std::chrono::nanoseconds forwardedAt, Origin origin);
 
     platform::SerialPort& keyerPort_;
     platform::MessageBoxes& messages_;
@@ -81,8 +81,8 @@ class Session : public QObject {
     QString soundProblemSaid_;
 
     tone::MonitorPlayer* monitor_ = nullptr;
-    bridge::Relay* relay_ = nullptr;
-    bridge::Connection* connection_ = nullptr;
+    Relay* relay_ = nullptr;
+    Connection* connection_ = nullptr;
 };
 
-}  // namespace app
+}  // namespace bridge

@@ -1,4 +1,4 @@
-#include "app/session.h"
+#include "bridge/session.h"
 
 #include <QFile>
 
@@ -7,7 +7,7 @@
 #include "keyer/speed_command.h"
 #include "platform/number_text.h"
 
-namespace app {
+namespace bridge {
 
 Session::Session(platform::SerialPort& applicationPort, platform::SerialPort& keyerPort,
                  platform::MessageBoxes& messages, std::unique_ptr<platform::AudioOutput> audio,
@@ -16,24 +16,24 @@ Session::Session(platform::SerialPort& applicationPort, platform::SerialPort& ke
     monitor_ = new tone::MonitorPlayer(this, std::move(audio));
     // The relay listens to the ports first: a dying port's last bytes are relayed before the
     // connection closes both.
-    relay_ = new bridge::Relay(applicationPort, keyerPort, messages, this);
+    relay_ = new Relay(applicationPort, keyerPort, messages, this);
     const auto side = [this](QString& field, bool& lit) {
-        return bridge::SideControls{[&field] { return field; }, [&lit] { return lit; },
-                                    [this, &lit](bool shown) {
-                                        if (lit != shown) {
-                                            lit = shown;
-                                            emit lightsChanged();
-                                        }
-                                    }};
+        return SideControls{[&field] { return field; }, [&lit] { return lit; },
+                            [this, &lit](bool shown) {
+                                if (lit != shown) {
+                                    lit = shown;
+                                    emit lightsChanged();
+                                }
+                            }};
     };
-    connection_ = new bridge::Connection(applicationPort, side(applicationField_, applicationLit_),
-                                         keyerPort, side(keyerField_, keyerLit_), messages, this);
+    connection_ = new Connection(applicationPort, side(applicationField_, applicationLit_),
+                                 keyerPort, side(keyerField_, keyerLit_), messages, this);
     connection_->setBeforeClosing([this] { relay_->takeAllWaiting(); });
 
-    connect(relay_, &bridge::Relay::keyerStreamRead, this, &Session::onKeyerStreamRead);
-    connect(relay_, &bridge::Relay::chunkGathered, this, &Session::loggerChunk);
-    connect(relay_, &bridge::Relay::keyerBytesRelayed, this, &Session::keyerBytesRelayed);
-    connect(connection_, &bridge::Connection::closed, monitor_, &tone::MonitorPlayer::keyerClosed);
+    connect(relay_, &Relay::keyerStreamRead, this, &Session::onKeyerStreamRead);
+    connect(relay_, &Relay::chunkGathered, this, &Session::loggerChunk);
+    connect(relay_, &Relay::keyerBytesRelayed, this, &Session::keyerBytesRelayed);
+    connect(connection_, &Connection::closed, monitor_, &tone::MonitorPlayer::keyerClosed);
 }
 
 Session::~Session() = default;
@@ -80,9 +80,9 @@ void Session::setLatencyText(const std::string& text) {
 // The keyer's stream sounds on the monitor the latency later; a speed of the logger's shows on
 // the bar. Our own speed came from the bar.
 void Session::onKeyerStreamRead(const std::vector<keyer::StreamEvent>& events,
-                                std::chrono::nanoseconds forwardedAt, bridge::Origin origin) {
+                                std::chrono::nanoseconds forwardedAt, Origin origin) {
     monitor_->keyerStream(events, forwardedAt);
-    if (origin != bridge::Origin::Logger) {
+    if (origin != Origin::Logger) {
         return;
     }
     for (const keyer::StreamEvent& event : events) {
@@ -92,4 +92,4 @@ void Session::onKeyerStreamRead(const std::vector<keyer::StreamEvent>& events,
     }
 }
 
-}  // namespace app
+}  // namespace bridge
