@@ -50,7 +50,7 @@ cases() {
     main_window_tests
   # The session, Connect and the relay
   mutant "the bar follows our own speed command read back" src/bridge/session.cpp \
-    'if (origin != bridge::Origin::Logger) {' 'if (false) {' connect_states_tests
+    'if (origin != Origin::Logger) {' 'if (false) {' connect_states_tests
   mutant "a half-failed Connect leaves the side that opened open" src/bridge/connection.cpp \
     $'!keyer_.controls.lightShown()) {\n            closeAll();' \
     $'!keyer_.controls.lightShown()) {' connect_states_tests
@@ -60,7 +60,7 @@ cases() {
     'connection_->setBeforeClosing([this] { relay_->takeAllWaiting(); });' '' \
     connect_states_tests
   mutant "Disconnect leaves the monitor keying" src/bridge/session.cpp \
-    'connect(connection_, &bridge::Connection::closed, monitor_, &tone::MonitorPlayer::keyerClosed);' \
+    'connect(connection_, &Connection::closed, monitor_, &tone::MonitorPlayer::keyerClosed);' \
     '' connect_states_tests
   mutant "closing a port drops the writes Qt still holds" src/platform/qt_serial_port.cpp \
     'port_.flush();' '' connect_states_tests
