@@ -41,8 +41,10 @@ fi
 sim_pid=$!
 for _ in $(seq 50); do [ -e COM16 ] && [ -e COM17 ] && break; sleep 0.1; done
 printf '%s' "$written" >VanTrel.ini
-locks() { ls /run/lock/LCK.."${folder//\//_}"_COM1[67] 2>/dev/null | wc -l; }
-# The port field has the focus at start; two Tabs reach Connect.
+locks() { find /run/lock -maxdepth 1 -name "LCK..${folder//\//_}_COM1[67]" | wc -l; }
+# The port field has the focus at start; two Tabs reach Connect. The inner script gets its
+# values as arguments.
+# shellcheck disable=SC2016
 xvfb-run -a -s "-screen 0 1024x768x24" env -u QT_QPA_PLATFORM QT_QPA_PLATFORM=xcb bash -c '
   "$1" >out.txt 2>&1 &
   pid=$!
