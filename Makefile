@@ -1,6 +1,7 @@
 # Shortcuts for developers. The README's commands, ./vantrel.sh run and ./vantrel.sh test, need
-# no make; `make run`, `make test` and `make demo` call them. The other targets install every
-# package the project uses first (scripts/install-deps.sh).
+# no make; `make run`, `make test` and `make demo` call them. `make package` installs only what
+# packaging needs; the other targets install every package the project uses first
+# (scripts/install-deps.sh).
 .PHONY: deps build run test demo asan fuzz bench package screenshots mutants format clean
 
 JOBS ?= 2
@@ -38,7 +39,8 @@ bench: deps
 	@cmake --build --preset release -j $(JOBS)
 	./scripts/with-sound-server.sh ./scripts/run-benchmarks.sh build/release
 
-package: deps
+# Installs only what packaging needs and builds only what the package holds.
+package:
 	./scripts/package.sh
 
 screenshots: build

@@ -6,6 +6,8 @@
 #   ./vantrel.sh run    build the program and start it in ./run, its working folder
 #   ./vantrel.sh test   build everything and run the whole test suite
 #   ./vantrel.sh demo   the program beside a simulated logger and keyer, in ./demo
+#   ./vantrel.sh help   build the program and show its --help (the manual page:
+#                       man ./packaging/vantrel.1, with man-db installed)
 #
 # JOBS=n sets the number of parallel compile jobs (default: the number of processors).
 set -eu
@@ -36,12 +38,22 @@ case ${1:-} in
       ctest --preset dev -j "$jobs" --repeat until-pass:2
     ;;
   demo)
+    # Without a display and DEMO_SECONDS the demo says why it cannot run, before any build.
+    [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}${DEMO_SECONDS:-}" ] || exec ./scripts/demo.sh
     ./scripts/install-deps.sh "$([ -n "${DEMO_SECONDS:-}" ] && echo demo || echo run)"
     build --target vantrel vantrel-sim
     exec ./scripts/demo.sh
     ;;
+  help)
+    ./scripts/install-deps.sh run
+    build --target vantrel
+    ./build/dev/src/app/vantrel --help
+    echo
+    echo "The program is ./build/dev/src/app/vantrel. Its manual page: man ./packaging/vantrel.1"
+    echo "(needs man-db: apt-get install man-db); the simulator's: man ./packaging/vantrel-sim.1"
+    ;;
   *)
-    sed -n '2,11s/^# \{0,1\}//p' "$0" >&2
+    sed -n '2,13s/^# \{0,1\}//p' "$0" >&2
     exit 2
     ;;
 esac

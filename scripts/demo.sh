@@ -8,6 +8,13 @@
 #   BUILD_DIR=build/release ./scripts/demo.sh
 #   DEMO_SECONDS=20 ./scripts/demo.sh  (headless on a virtual display: connects, ends after 20 s)
 set -euo pipefail
+# Without a display the window could not be seen and nobody could click Connect or end it: say
+# so and end, rather than run unseen for ever.
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${DEMO_SECONDS:-}" ]; then
+  echo "demo: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set)." >&2
+  echo "demo: run it headless on a virtual display instead, for 20 s: DEMO_SECONDS=20 ./vantrel.sh demo" >&2
+  exit 1
+fi
 cd "$(dirname "$0")/.."
 root=$PWD
 build=${BUILD_DIR:-build/dev}
@@ -60,8 +67,6 @@ fi
 # display to show it on.
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" = offscreen ]; then
   unset QT_QPA_PLATFORM
-elif [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-  export QT_QPA_PLATFORM=offscreen
 fi
 
 cat <<TEXT

@@ -1,45 +1,47 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Vantrel needs for one purpose (and the ones before it):
 #
-#   install-deps.sh run    build and run the program
-#   install-deps.sh test   ... and run the test suite (a private PulseAudio server for sound)
-#   install-deps.sh demo   ... run and show the demo headless (Xvfb, xdotool)
-#   install-deps.sh        everything: also sanitizers, fuzzing, screenshots, packaging
-#   install-deps.sh windows-abi   only what the Windows ABI run needs (scripts/windows-abi.sh)
+#   install-deps.sh run      build and run the program, and make virtual pairs (socat)
+#   install-deps.sh test     ... and run the test suite (a private PulseAudio server for sound,
+#                            a virtual display for the tests that press keys in the real program)
+#   install-deps.sh demo     ... run and show the demo headless (the same as test)
+#   install-deps.sh package  only what building the Debian package needs (no test libraries)
+#   install-deps.sh          everything: also sanitizers, fuzzing, screenshots, packaging
+#   install-deps.sh windows-abi  only what the Windows ABI run needs (scripts/windows-abi.sh)
 #
 # Quick and silent when everything is there. Otherwise it runs apt-get update and install, as
 # root directly or through sudo.
 set -euo pipefail
 
 purpose=${1:-all}
-run=(
+build=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev libqt6svg6
   qt6-qpa-plugins
-  # configuring the build looks for the test and benchmark libraries
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
 )
+# The dev build configures the tests and benchmarks too.
+run=("${build[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev socat)
 # The sound tests start a PulseAudio server of their own. A desktop that runs PipeWire's
 # PulseAudio service keeps it: installing pulseaudio would replace it, so the sound tests skip.
-test=(pulseaudio-utils)
+test=(pulseaudio-utils xvfb xauth xdotool)
 if [ "$(dpkg-query -W -f='${db:Status-Status}' pipewire-pulse 2>/dev/null || true)" != installed ]; then
   test+=(pulseaudio)
 fi
-demo=(xvfb xauth xdotool)
 # The Qt-free logic cross-built for Windows and run under wine; nothing else.
 windows_abi=(cmake ninja-build googletest g++-mingw-w64-x86-64-posix wine)
-all=(clang clang-format libclang-rt-14-dev sox socat python3 imagemagick dpkg-dev fakeroot file
+package=("${build[@]}" dpkg-dev fakeroot file)
+all=(clang clang-format libclang-rt-14-dev sox python3 imagemagick dpkg-dev fakeroot file
   # the loaded run of the sound benchmark
   stress-ng)
 
 case $purpose in
   run) packages=("${run[@]}") ;;
-  test) packages=("${run[@]}" "${test[@]}") ;;
-  demo) packages=("${run[@]}" "${test[@]}" "${demo[@]}") ;;
-  all) packages=("${run[@]}" "${test[@]}" "${demo[@]}" "${all[@]}") ;;
+  test | demo) packages=("${run[@]}" "${test[@]}") ;;
+  package) packages=("${package[@]}") ;;
+  all) packages=("${run[@]}" "${test[@]}" "${all[@]}") ;;
   windows-abi) packages=("${windows_abi[@]}") ;;
   *)
-    echo "usage: $0 [run|test|demo|windows-abi]" >&2
+    echo "usage: $0 [run|test|demo|package|windows-abi]" >&2
     exit 2
     ;;
 esac

@@ -1,20 +1,17 @@
 #!/usr/bin/env bash
-# Builds the release preset and makes the Debian package: build/release/vantrel_<version>_<arch>.deb.
-#   PACKAGE_BUILD_DIR=build/pkg ./scripts/package.sh   builds only what the package holds, in a
-#                                                      folder of its own, instead of the preset
+# Makes the Debian package, build/package/vantrel_<version>_<arch>.deb: installs only what
+# packaging needs (scripts/install-deps.sh package), then builds only what the package holds
+# (the program, the simulator, the manual pages), without tests or benchmarks, in a folder of
+# its own.
+#   PACKAGE_BUILD_DIR=DIR ./scripts/package.sh   another folder
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
-if [ -n "${PACKAGE_BUILD_DIR:-}" ]; then
-  dir=$PACKAGE_BUILD_DIR
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
-  cmake --build "$dir" -j "$jobs" --target vantrel vantrel-sim manuals
-else
-  dir=build/release
-  cmake --preset release >/dev/null
-  cmake --build --preset release -j "$jobs"
-fi
+./scripts/install-deps.sh package
+dir=${PACKAGE_BUILD_DIR:-build/package}
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_TESTS=OFF \
+  -DVANTREL_BENCH=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
+cmake --build "$dir" -j "$jobs" --target vantrel vantrel-sim manuals
 (cd "$dir" && cpack -G DEB >/dev/null)
 package=$(ls -t "$dir"/vantrel_*.deb | head -n 1)
 echo "package: $package"

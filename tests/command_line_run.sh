@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
-# The real binary's command line: --help and --version answer without a display, and with no
-# display at all the program says so in one line and ends with 1 instead of aborting.
+# The real binary's command line: --help and --version answer without a display, anything it
+# does not take is refused with the usage on stderr and 2, and with no display at all the
+# program says so in one line and ends with 1 instead of aborting.
+#   command_line_run.sh VANTREL VERSION
 set -u
 binary=$(readlink -f "$1")
+version=$2
 failures=0
 fail() {
   echo "FAILED: $1"
@@ -14,10 +17,18 @@ trap 'rm -rf "$folder"' EXIT
 cd "$folder" || exit 1
 
 out=$(plain "$binary" --version 2>&1); code=$?
-{ [ "$out" = "vantrel 1.64" ] && [ $code -eq 0 ]; } || fail "--version: $code, $out"
+{ [ "$out" = "vantrel $version" ] && [ $code -eq 0 ]; } || fail "--version: $code, $out"
 out=$(plain "$binary" --help 2>&1); code=$?
 { [ $code -eq 0 ] && [[ "$out" == "Usage: vantrel"* ]] && [[ "$out" == *"--version"* ]]; } ||
   fail "--help: $code, $out"
+
+for refused in --bogus COM16; do
+  plain "$binary" "$refused" >out.txt 2>err.txt; code=$?
+  [ $code -eq 2 ] || fail "$refused: ended with $code"
+  { grep -q "^vantrel: .*'$refused'" err.txt && grep -q "^Usage: vantrel" err.txt; } ||
+    fail "$refused: said $(cat err.txt)"
+  [ ! -s out.txt ] || fail "$refused: wrote to stdout"
+done
 
 plain "$binary" >out.txt 2>err.txt; code=$?
 [ $code -eq 1 ] || fail "no display: ended with $code"

@@ -4,7 +4,8 @@
 # program), so it is run by hand, not by CI.
 #
 #   tools/mutation-check.sh            every case in the table below
-#   tools/mutation-check.sh WORD       only the cases whose name contains WORD
+#   tools/mutation-check.sh WORD       only the cases whose name matches WORD (an extended
+#                                      regular expression: 'speed|echo' runs both kinds)
 #   KEEP=1 tools/mutation-check.sh     keep the scratch copy and its build (the path is printed)
 #   PROGRAM=tone_tests tools/...       only the cases that one test program is to catch
 #   STALE=1 tools/mutation-check.sh    only check that every case's text is found once (quick)
@@ -24,12 +25,9 @@ cases() {
   # The main window
   mutant "a Clear button that does not clear" src/shell/main_window_controls.cpp \
     'Text3->clear();' '' main_window_tests
-  mutant "the transmit pane shown for a typed chunk" src/shell/main_window.cpp \
-    'if (!typed && ShowWK->isChecked())' 'if (ShowWK->isChecked())' main_window_tests
-  mutant "the transmit pane skipped when the keyer port is closed" src/shell/main_window.cpp \
-    $'bool typed, bool) {\n    if (!typed && ShowWK->isChecked())' \
-    $'bool typed, bool keyerOpen) {\n    if (!typed && keyerOpen && ShowWK->isChecked())' \
-    main_window_tests
+  mutant "the transmit pane shows nothing of the logger's" src/shell/main_window.cpp \
+    $'const std::string& chunk) {\n    if (ShowWK->isChecked()) {' \
+    $'const std::string& chunk) {\n    if (false) {' main_window_tests
   mutant "focus reaches the traffic panes of the narrow window" src/shell/main_window.cpp \
     'control->setVisible(control->geometry().right() < inside);' 'control->setVisible(true);' \
     main_window_tests
@@ -41,8 +39,69 @@ cases() {
     'surface->setMinimumWidth(kPanelWidth);' main_window_tests
   mutant "a dragged speed bar sends every step" src/shell/main_window_controls.cpp \
     'VScroll2->setTracking(false);' '' main_window_tests
-  mutant "the caption stays Disconnect after a port is lost" src/bridge/connection.cpp \
-    'emit lightsChanged();' '' main_window_tests
+  mutant "a lost port does not say the lights changed" src/bridge/connection.cpp \
+    'emit lightsChanged();' '' connection_tests
+  mutant "the speed field limited at each keystroke" src/shell/main_window_controls.cpp \
+    'connect(Text4, &QLineEdit::editingFinished,' 'connect(Text4, &QLineEdit::textChanged,' \
+    main_window_tests
+  mutant "the port fields as narrow as the design's" src/shell/main_window_controls.cpp \
+    'twips(630, 960, 645, 375)' 'twips(720, 960, 375, 375)' main_window_tests
+  mutant "Sound replaces the open Devices window" src/shell/main_window.cpp \
+    'if (devicesWindow_ == nullptr) {' 'if (true) {' main_window_tests
+  mutant "Test repeats the same sound problem at every click" src/bridge/session.cpp \
+    'if (problem.isEmpty() || problem == soundProblemSaid_) {' 'if (problem.isEmpty()) {' \
+    main_window_tests
+  # The session, Connect and the relay
+  mutant "the bar follows our own speed command read back" src/bridge/session.cpp \
+    'if (origin != Origin::Logger) {' 'if (false) {' connect_states_tests
+  mutant "a half-failed Connect leaves the side that opened open" src/bridge/connection.cpp \
+    $'!keyer_.controls.lightShown()) {\n            closeAll();' \
+    $'!keyer_.controls.lightShown()) {' connect_states_tests
+  mutant "a lost port leaves the other side open" src/bridge/connection.cpp \
+    $'closeAll();\n    emit lightsChanged();' 'emit lightsChanged();' connection_tests
+  mutant "what the logger's port holds is dropped when it closes" src/bridge/session.cpp \
+    'connection_->setBeforeClosing([this] { relay_->takeAllWaiting(); });' '' \
+    connect_states_tests
+  mutant "Disconnect leaves the monitor keying" src/bridge/session.cpp \
+    'connect(connection_, &Connection::closed, monitor_, &tone::MonitorPlayer::keyerClosed);' \
+    '' connect_states_tests
+  mutant "closing a port drops the writes Qt still holds" src/platform/qt_serial_port.cpp \
+    'port_.flush();' '' connect_states_tests
+  mutant "a new keyer port forgets what waited for it" src/bridge/relay.cpp \
+    'placing_.restart(pending);' $'placing_.restart({});\n    unsent_.clear();' relay_tests
+  mutant "up to ten times as much waits in the relay" src/bridge/relay.h \
+    'kMostHeldBytes = 4096;' 'kMostHeldBytes = 40960;' relay_tests
+  mutant "typed keys are not told to the echo filter" src/bridge/relay.cpp \
+    'echoes_.given(events, piece.origin == Origin::Typed);' 'echoes_.given(events, false);' \
+    relay_tests
+  # Where the operator's bytes go, and which keyer bytes are typed echoes
+  mutant "own bytes go in even inside a command" src/bridge/own_bytes_queue.cpp \
+    $'if (accepted_.atBoundary()) {\n        accept({std::move(bytes), origin}, out);' \
+    $'if (true) {\n        accept({std::move(bytes), origin}, out);' bridge_logic_tests
+  mutant "a chunk is not cut where the command under way ends" src/bridge/own_bytes_queue.cpp \
+    'cut = i + 1;' 'cut = bytes.size();' bridge_logic_tests
+  mutant "a newer speed does not replace a waiting one" src/bridge/own_bytes_queue.cpp \
+    'if (origin == Origin::Command) {' 'if (false) {' bridge_logic_tests
+  mutant "the logger's echoes held back too" src/bridge/typed_echoes.cpp \
+    $'if (!typed) {\n            out += byte;' $'if (false) {\n            out += byte;' \
+    bridge_logic_tests
+  mutant "a typed echo passed to the logger" src/bridge/typed_echoes.cpp \
+    $'if (!typed) {\n            out += byte;' $'if (true) {\n            out += byte;' \
+    bridge_logic_tests
+  mutant "a status byte taken for an echo" src/bridge/typed_echoes.cpp \
+    'return byte >= 0x20 && byte <= 0x7F;' 'return byte >= 0x20;' bridge_logic_tests
+  # The speed
+  mutant "the operator's fastest speed ten times higher" src/keyer/speed_command.h \
+    'static constexpr int kFastest = 50;' 'static constexpr int kFastest = 500;' keyer_tests
+  mutant "the speed command's byte changed" src/keyer/speed_command.cpp \
+    'constexpr char kSpeedCommand = 0x02;' 'constexpr char kSpeedCommand = 0x1C;' keyer_tests
+  # The end of the program and the command line
+  mutant "an ending signal leaves the ports open" src/shell/main_window.cpp \
+    $'    session_->closePorts();\n    return error;' '    return error;' signal_end_tests
+  mutant "the signal handler writes nothing" src/app/signal_end.cpp \
+    '= ::write(pipeEnds[1], &number, 1);' '= 0;' signal_end_tests
+  mutant "an unknown option opens the window" src/app/command_line.cpp \
+    $'return refused("unknown option \'" + argument + "\'");' 'continue;' command_line_tests
   # The bars
   mutant "the top arrow and the trough above the thumb lower the value" \
     src/shell/value_bar.cpp 'if (action != repeatAction()) {' 'if (true) {' main_window_tests
@@ -231,7 +290,7 @@ git ls-files -z --cached --others --exclude-standard |
 # Gather the cases first, to build their programs once before anything is broken.
 names=() files=() finds=() puts=() programs=()
 mutant() {
-  case "$1" in *"$only"*) ;; *) return ;; esac
+  [[ $1 =~ $only ]] || return 0
   [ -z "${PROGRAM:-}" ] || [ "$5" = "$PROGRAM" ] || return 0
   names+=("$1") files+=("$2") finds+=("$3") puts+=("$4") programs+=("$5")
 }

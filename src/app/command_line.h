@@ -9,12 +9,15 @@
 namespace app {
 
 struct Answer {
-    std::string text;  // for stdout
+    std::string text;
+    bool toStderr = false;  // an error: the text goes to stderr
     int exitCode = 0;
 };
 
-// --help (-h) and --version (-v) are answered here, without a display; nullopt for everything
-// else, which goes on to the window toolkit (its own options such as -platform included).
+// --help (-h) and --version (-v) are answered here, without a display; so is anything the
+// program does not take: an unknown option or an argument gives a message and the usage on
+// stderr and the exit code 2. nullopt when the window is to open: no arguments, or only the
+// window toolkit's own options (such as -platform offscreen), which the toolkit takes.
 std::optional<Answer> answerCommandLine(const std::vector<std::string>& arguments,
                                         std::string_view version);
 

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QDir>
+#include <QSessionManager>
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,10 +8,12 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/signal_end.h"
 #include "bridge/port_naming.h"
 #include "platform/qt_message_boxes.h"
 #include "platform/qt_serial_port.h"
 #include "shell/main_window.h"
+#include "shell/version.h"
 
 namespace {
 
@@ -35,18 +38,25 @@ void holdStartMessages(QtMsgType type, const QMessageLogContext&, const QString&
     std::_Exit(1);
 }
 
+// A save that failed while the program ends is said on stderr, there being nobody to read a
+// message box.
+void sayIfFailed(const QString& error) {
+    if (!error.isEmpty()) {
+        std::fprintf(stderr, "vantrel: %s\n", error.toLocal8Bit().constData());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (const auto answer =
-            app::answerCommandLine(arguments, shell::MainWindow::appVersion.toStdString())) {
-        std::fputs(answer->text.c_str(), stdout);
+    if (const auto answer = app::answerCommandLine(arguments, shell::kVersion)) {
+        std::fputs(answer->text.c_str(), answer->toStderr ? stderr : stdout);
         return answer->exitCode;
     }
 
     const QtMessageHandler previous = qInstallMessageHandler(holdStartMessages);
-    QApplication app(argc, argv);
+    QApplication application(argc, argv);
     qInstallMessageHandler(previous);
     for (const auto& [type, message] : heldMessages) {
         qt_message_output(type, QMessageLogContext(), message);
@@ -54,7 +64,7 @@ int main(int argc, char** argv) {
     heldMessages.clear();
 
     QApplication::setApplicationName(QStringLiteral("Vantrel"));
-    QApplication::setApplicationVersion(shell::MainWindow::appVersion);
+    QApplication::setApplicationVersion(QString::fromLatin1(shell::kVersion));
     // The windows are laid out to the pixel for a small, narrow sans-serif face.
     QFont face = QApplication::font();
     face.setPixelSize(11);
@@ -67,6 +77,20 @@ int main(int argc, char** argv) {
     platform::QtMessageBoxes messages;
 
     shell::MainWindow window({applicationPort, keyerPort, messages});
+
+    // However the program ends, it ends as a close does: the settings saved, the ports closed.
+    // A signal (a logout, systemctl, kill, Ctrl+C, a closed terminal) ends it at once.
+    const auto endAndSay = [&window] { sayIfFailed(window.end()); };
+    app::SignalEnd endingSignals;
+    QObject::connect(&endingSignals, &app::SignalEnd::endRequested, &application, [&](int) {
+        endAndSay();
+        QApplication::quit();
+    });
+    // The desktop session is ending: save now, for it may end the program without a close.
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &window,
+                     [&window](QSessionManager&) { sayIfFailed(window.saveSettings()); });
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &window, endAndSay);
+
     window.show();
     return QApplication::exec();
 }

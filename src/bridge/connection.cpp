@@ -22,20 +22,14 @@ Connection::Connection(platform::SerialPort& applicationPort, SideControls appli
 }
 
 QString Connection::click() {
-    const bool applicationLit = application_.controls.lightShown();
-    const bool keyerLit = keyer_.controls.lightShown();
-    if (applicationLit || keyerLit) {
-        for (Side* side : {&application_, &keyer_}) {
-            if (side->controls.lightShown()) {
-                side->controls.showLight(false);
-                if (side->port.isOpen()) {
-                    side->port.close();
-                }
-            }
-        }
+    if (application_.controls.lightShown() || keyer_.controls.lightShown()) {
+        closeAll();
     } else {
         InitComm();
         InitComm1();
+        if (!application_.controls.lightShown() || !keyer_.controls.lightShown()) {
+            closeAll();
+        }
     }
     return caption();
 }
@@ -53,8 +47,16 @@ void Connection::InitComm1() {
 }
 
 void Connection::closeAll() {
-    application_.port.close();
-    keyer_.port.close();
+    if (beforeClosing_) {
+        beforeClosing_();
+    }
+    for (Side* side : {&application_, &keyer_}) {
+        side->controls.showLight(false);
+        if (side->port.isOpen()) {
+            side->port.close();
+        }
+    }
+    emit closed();
 }
 
 void Connection::open(Side& side) {
@@ -92,6 +94,7 @@ void Connection::open(Side& side) {
 void Connection::portFailed(Side& side, const QString& description) {
     side.controls.showLight(false);
     messages_.inform(lostPortText(side.words, description, side.number, side.port.deviceName()));
+    closeAll();
     emit lightsChanged();
 }
 

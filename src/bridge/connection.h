@@ -20,6 +20,11 @@ struct SideControls {
 
 // The Connect/Disconnect button. The two status lights are the connection state: the button
 // decides from them alone what a click does, and its caption follows them.
+//
+// Both sides are connected or neither is: a Connect where one side does not open closes the
+// other again, and a side that stops working closes the other too. So nothing is read from
+// the logger that the keyer could not get: the far ends keep their bytes until the next
+// Connect, and the operator corrects the port and clicks once.
 class Connection : public QObject {
     Q_OBJECT
 
@@ -39,12 +44,16 @@ class Connection : public QObject {
     void InitComm();
     void InitComm1();
 
-    // Closes both ports (the window is going away).
+    // Closes both ports and puts the lights out (Disconnect, or the window is going away).
     void closeAll();
+    // Runs before a port is closed, so what the application port holds can be taken first.
+    void setBeforeClosing(std::function<void()> step) { beforeClosing_ = std::move(step); }
 
   signals:
-    // A light went out on its own: an open port stopped working.
+    // The lights went out on their own: a port stopped working.
     void lightsChanged();
+    // The ports were closed (Disconnect, a port lost, a Connect that did not open both).
+    void closed();
 
   private:
     struct Side {
@@ -62,6 +71,7 @@ class Connection : public QObject {
     Side keyer_;
     platform::MessageBoxes& messages_;
     MessagePlatform platform_;
+    std::function<void()> beforeClosing_;
 };
 
 }  // namespace bridge

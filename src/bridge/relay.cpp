@@ -18,32 +18,48 @@ Relay::Relay(platform::SerialPort& applicationPort, platform::SerialPort& keyerP
     connect(&keyer_, &platform::SerialPort::readyRead, this, &Relay::RETDataWinkey);
     connect(&keyer_, &platform::SerialPort::opened, this, &Relay::onKeyerOpened);
     // A port that dies may still hold bytes it had read: they are relayed, not lost.
-    connect(&application_, &platform::SerialPort::failed, this, [this] { GetDataWinkey({}); });
+    connect(&application_, &platform::SerialPort::failed, this, &Relay::takeAllWaiting);
     connect(&keyer_, &platform::SerialPort::failed, this, &Relay::RETDataWinkey);
 }
 
 void Relay::onApplicationReadyRead() {
-    localTyping_ = false;
     GetDataWinkey({});
 }
 
-// A new connection: the keyer reads from a fresh start, and nothing of the old one is pending.
+// A new connection: the keyer reads from a fresh start, beginning with what waited for it. It
+// is written once the event loop turns, so a Connect that fails on the other side and closes
+// this port again leaves it waiting.
 void Relay::onKeyerOpened() {
+    std::string pending;
+    for (const Piece& piece : unsent_) {
+        pending += piece.bytes;
+    }
     written_ = {};
-    accepted_ = {};
-    unsent_.clear();
-    waiting_.clear();
-    retryTimer_.stop();
+    placing_.restart(pending);
+    echoes_.restart();
     failing_ = false;
+    if (!unsent_.empty()) {
+        retryTimer_.start(0);
+    }
+}
+
+std::size_t Relay::heldBytes() const {
+    std::size_t held = 0;
+    for (const Piece& piece : unsent_) {
+        held += piece.bytes.size();
+    }
+    return held;
 }
 
 void Relay::GetDataWinkey(const std::string& msg) {
     if (!msg.empty()) {
-        queueOwn({msg, /*typed=*/true});
+        if (keyer_.isOpen()) {
+            commit(placing_.own(msg, Origin::Typed));
+        }
         return;
     }
     // A gathering under way picks up the new bytes at its next step.
-    if (!gathering_) {
+    if (!gathering_ && !holdingEnough()) {
         gathering_ = true;
         nextStep_ = std::chrono::steady_clock::now();
         gatherStep();
@@ -51,8 +67,8 @@ void Relay::GetDataWinkey(const std::string& msg) {
 }
 
 void Relay::sendOwn(const std::string& bytes) {
-    if (!bytes.empty()) {
-        queueOwn({bytes, /*typed=*/false});
+    if (keyer_.isOpen()) {
+        commit(placing_.own(bytes, Origin::Command));
     }
 }
 
@@ -74,99 +90,52 @@ void Relay::gatherStep() {
 }
 
 void Relay::finishGathering() {
+    gatherTimer_.stop();
     gathering_ = false;
     const std::string chunk = std::move(appChunk_);
     appChunk_.clear();
-    commitChunk(chunk);
+    if (!chunk.empty()) {
+        emit chunkGathered(chunk);
+        commit(placing_.chunk(chunk));
+    }
     // What a full chunk left behind is gathered as the next chunk.
     if (application_.bytesWaiting() > 0) {
         GetDataWinkey({});
     }
 }
 
-void Relay::queueOwn(Own own) {
-    if (!keyer_.isOpen()) {
-        if (own.typed) {
-            emit chunkForwarded(own.bytes, true, false);
+void Relay::takeAllWaiting() {
+    gatherTimer_.stop();
+    gathering_ = false;
+    while (!appChunk_.empty() || application_.bytesWaiting() > 0) {
+        const auto room = static_cast<qint64>(kMostChunkBytes - appChunk_.size());
+        appChunk_ += application_.read(room).toStdString();
+        std::string chunk = std::move(appChunk_);
+        appChunk_.clear();
+        emit chunkGathered(chunk);
+        for (Piece& piece : placing_.chunk(chunk)) {
+            unsent_.push_back(std::move(piece));
         }
-        return;
-    }
-    if (accepted_.atBoundary()) {
-        commit(ownPiece(own));
-        flush();
-        return;
-    }
-    if (!own.typed) {
-        const auto older =
-            std::find_if(waiting_.begin(), waiting_.end(), [](const Own& o) { return !o.typed; });
-        if (older != waiting_.end()) {
-            *older = std::move(own);
-            return;
-        }
-    }
-    waiting_.push_back(std::move(own));
-}
-
-// An application chunk for the keyer. Our own bytes that wait go in where the command under way
-// ends: the chunk is then written in two parts with them in between.
-void Relay::commitChunk(const std::string& chunk) {
-    if (chunk.empty()) {
-        return;
-    }
-    if (!keyer_.isOpen()) {
-        emit chunkForwarded(chunk, /*typed=*/false, false);
-        return;
-    }
-    std::size_t cut = chunk.size();
-    if (!waiting_.empty()) {
-        keyer::StreamReader ahead = accepted_;
-        for (std::size_t i = 0; i < chunk.size(); ++i) {
-            ahead.read(std::string_view(chunk).substr(i, 1));
-            if (ahead.atBoundary()) {
-                cut = i + 1;
-                break;
-            }
-        }
-    }
-    const bool whole = cut == chunk.size();
-    commit({chunk.substr(0, cut), whole ? std::optional(chunk) : std::nullopt, false});
-    if (accepted_.atBoundary()) {
-        for (const Own& own : waiting_) {
-            commit(ownPiece(own));
-        }
-        waiting_.clear();
-    }
-    if (!whole) {
-        commit({chunk.substr(cut), chunk, false});
     }
     flush();
 }
 
-void Relay::commit(Piece piece) {
-    accepted_.read(piece.bytes);
-    unsent_.push_back(std::move(piece));
+void Relay::commit(std::vector<Piece> pieces) {
+    for (Piece& piece : pieces) {
+        unsent_.push_back(std::move(piece));
+    }
+    flush();
 }
 
 // Writes what is accepted, in order. A refused write stops here and is tried again at the next
-// gathering step; the operator is told once per failure.
+// gathering step; the operator is told once per failure. With the keyer port closed the pieces
+// wait for the next one.
 void Relay::flush() {
     if (flushing_ || retryTimer_.isActive()) {
         return;
     }
     flushing_ = true;
-    while (!unsent_.empty()) {
-        if (!keyer_.isOpen()) {
-            // Closed under us: nothing goes anywhere, as if the port had been closed before.
-            const std::deque<Piece> dropped = std::move(unsent_);
-            unsent_.clear();
-            accepted_ = written_;
-            for (const Piece& piece : dropped) {
-                if (piece.chunk) {
-                    emit chunkForwarded(*piece.chunk, piece.typed, false);
-                }
-            }
-            break;
-        }
+    while (!unsent_.empty() && keyer_.isOpen()) {
         chunkBusy_ = true;
         if (!keyer_.write(QByteArray::fromStdString(unsent_.front().bytes))) {
             chunkBusy_ = false;
@@ -182,29 +151,35 @@ void Relay::flush() {
         failing_ = false;
         const Piece piece = std::move(unsent_.front());
         unsent_.pop_front();
-        readingOwn_ = piece.own;
-        emit keyerStreamRead(written_.read(piece.bytes), forwardedAt);
-        readingOwn_ = false;
-        if (piece.chunk) {
-            emit chunkForwarded(*piece.chunk, piece.typed, true);
-        }
+        const std::vector<keyer::StreamEvent> events = written_.read(piece.bytes);
+        echoes_.given(events, piece.origin == Origin::Typed);
+        emit keyerStreamRead(events, forwardedAt, piece.origin);
         chunkBusy_ = false;
     }
     flushing_ = false;
+    // Gathering paused while too much waited: it goes on once the keyer took it.
+    if (!gathering_ && !holdingEnough() && application_.bytesWaiting() > 0) {
+        GetDataWinkey({});
+    }
 }
 
 void Relay::RETDataWinkey() {
     const QByteArray bytes = keyer_.read(keyer_.bytesWaiting());
-    if (bytes.isEmpty() || localTyping_) {
+    if (bytes.isEmpty()) {
         return;
     }
-    if (application_.isOpen() && !application_.write(bytes)) {
+    const QByteArray relayed = QByteArray::fromStdString(
+        echoes_.forLogger(std::string_view(bytes.constData(), bytes.size())));
+    if (relayed.isEmpty()) {
+        return;
+    }
+    if (application_.isOpen() && !application_.write(relayed)) {
         if (application_.isOpen()) {
             messages_.inform(application_.errorString());
         }
         return;
     }
-    emit keyerBytesRelayed(bytes);
+    emit keyerBytesRelayed(relayed);
 }
 
 }  // namespace bridge

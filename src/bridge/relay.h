@@ -6,10 +6,11 @@
 
 #include <chrono>
 #include <deque>
-#include <optional>
 #include <string>
 #include <vector>
 
+#include "bridge/own_bytes_queue.h"
+#include "bridge/typed_echoes.h"
 #include "keyer/stream_event.h"
 #include "keyer/stream_reader.h"
 #include "platform/message_boxes.h"
@@ -24,15 +25,17 @@ namespace bridge {
 // is timer-driven: the event loop keeps running.
 //
 // Our own bytes (a typed character, the operator's speed command) never split a command of the
-// application's: they go to the keyer at once when its stream is between commands, otherwise
-// right after the command under way is complete.
+// application's (OwnBytesQueue says where they go); the relay only writes the pieces.
 //
-// Every write that reaches the keyer is read as the keyer reads it (keyerStreamRead). A write
-// the keyer port refuses is tried again at the gathering pace; nothing is lost or reordered, and
-// the operator hears of the failure once.
+// Nothing the application sent is lost: a piece the keyer port refuses is tried again at the
+// gathering pace (the operator hears of the failure once), and pieces for a keyer port that is
+// closed wait for the next one that opens, where they go first. While pieces wait, at most
+// kMostHeldBytes of them, gathering pauses and the rest stays at the application port.
+// Typed characters and our own commands are for the keyer that is there: with its port
+// closed they go nowhere.
 //
-// Keyer to application: everything waiting is written to the application at once, unless the
-// operator has just typed (localTyping), so the keyer's echo of typed text stays with us.
+// Keyer to application: everything waiting is written to the application at once, except the
+// keyer's echoes of typed characters (TypedEchoes), which the logger never sent.
 class Relay : public QObject {
     Q_OBJECT
 
@@ -45,60 +48,40 @@ class Relay : public QObject {
     void GetDataWinkey(const std::string& msg);
     // Relays what the keyer has sent.
     void RETDataWinkey();
-    // Our own bytes for the keyer. A newer one replaces one still waiting for its turn.
+    // A command of the operator's own for the keyer. A newer one replaces one still waiting.
     void sendOwn(const std::string& bytes);
+    // Takes everything the application port holds at once, the chunk under way included, and
+    // passes it on (or keeps it for the keyer): the port is about to close.
+    void takeAllWaiting();
 
     const std::string& appChunk() const { return appChunk_; }
     bool chunkBusy() const { return chunkBusy_; }
-    bool localTyping() const { return localTyping_; }
-    // True while keyerStreamRead reports bytes given to sendOwn (not the application's, not
-    // typed): a listener that follows the application's settings can tell them apart.
-    bool readingOwnBytes() const { return readingOwn_; }
-    void setLocalTyping(bool typing) { localTyping_ = typing; }
+    // Bytes accepted for the keyer and not written yet.
+    std::size_t heldBytes() const;
 
     static constexpr int kGatherIntervalMs = 10;
     static constexpr std::size_t kMostChunkBytes = 101;
+    static constexpr std::size_t kMostHeldBytes = 4096;
 
   signals:
-    // A chunk went to the keyer (or nowhere, with the keyer port closed) and may be shown.
-    // `typed` tells the operator's own characters from the application's bytes.
-    void chunkForwarded(const std::string& chunk, bool typed, bool keyerOpen);
-    // What the keyer does with the bytes just written to it; `forwardedAt` is the moment of the
-    // write on the monotonic clock.
+    // A chunk of the application's was gathered; the window may show it.
+    void chunkGathered(const std::string& chunk);
+    // What the keyer does with the bytes just written to it, whose they were, and the moment
+    // of the write on the monotonic clock.
     void keyerStreamRead(const std::vector<keyer::StreamEvent>& events,
-                         std::chrono::nanoseconds forwardedAt);
+                         std::chrono::nanoseconds forwardedAt, bridge::Origin origin);
     // Bytes from the keyer that were relayed to the application (or would have been, with its
     // port closed); the window shows them in the echo pane on request.
     void keyerBytesRelayed(const QByteArray& bytes);
 
   private:
-    // Bytes accepted for the keyer, in the order the keyer gets them.
-    struct Piece {
-        std::string bytes;
-        // The chunk to report once this piece is written (the last piece of a chunk).
-        std::optional<std::string> chunk;
-        bool typed = false;
-        bool own = false;  // given to sendOwn
-    };
-    // Our own bytes waiting for the application's command under way to end.
-    struct Own {
-        std::string bytes;
-        bool typed;  // typed characters all go; a newer speed command replaces a waiting one
-    };
-    // A typed character is reported like a chunk; our other bytes are not traffic to show.
-    static Piece ownPiece(const Own& own) {
-        return {own.bytes, own.typed ? std::optional(own.bytes) : std::nullopt, own.typed,
-                !own.typed};
-    }
-
     void onApplicationReadyRead();
     void onKeyerOpened();
     void gatherStep();
     void finishGathering();
-    void queueOwn(Own own);
-    void commitChunk(const std::string& chunk);
-    void commit(Piece piece);
+    void commit(std::vector<Piece> pieces);
     void flush();
+    bool holdingEnough() const { return heldBytes() >= kMostHeldBytes; }
 
     platform::SerialPort& application_;
     platform::SerialPort& keyer_;
@@ -111,16 +94,14 @@ class Relay : public QObject {
 
     std::string appChunk_;
     bool chunkBusy_ = false;
-    bool localTyping_ = false;
 
-    keyer::StreamReader written_;   // the stream as the keyer has received it
-    keyer::StreamReader accepted_;  // ... and as it will be once `unsent_` is written
+    keyer::StreamReader written_;  // the stream as the keyer has received it
+    OwnBytesQueue placing_;        // ... and as it will be once `unsent_` is written
+    TypedEchoes echoes_;
     std::deque<Piece> unsent_;
-    std::vector<Own> waiting_;
     QTimer retryTimer_;
     bool failing_ = false;  // the operator has been told; retries stay quiet
     bool flushing_ = false;
-    bool readingOwn_ = false;
 };
 
 }  // namespace bridge

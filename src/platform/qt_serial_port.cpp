@@ -82,6 +82,9 @@ bool QtSerialPort::open(int number, const LineSettings& settings) {
 
 void QtSerialPort::close() {
     if (port_.isOpen()) {
+        // Bytes accepted by write() are still in Qt's buffer until the event loop turns:
+        // hand them to the device first, or closing drops them.
+        port_.flush();
         port_.close();
     }
 }

@@ -14,20 +14,17 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
-#include <limits>
-
-#include "bridge/connection.h"
-#include "bridge/relay.h"
+#include "bridge/session.h"
 #include "devices/devices_window.h"
-#include "keyer/hex_text.h"
+#include "keyer/speed_command.h"
 #include "keyer/transmit_pane.h"
 #include "platform/number_text.h"
 #include "shell/settings_file.h"
 #include "shell/typing_keys.h"
 #include "shell/value_bar.h"
+#include "shell/version.h"
 #include "shell/window_layout.h"
 #include "shell/window_parts.h"
-#include "tone/monitor_player.h"
 #include "update/about_window.h"
 
 // The artwork is compiled into this library; a static library must register it itself.
@@ -37,7 +34,7 @@ static void registerArtwork() {
 
 namespace shell {
 
-const QString MainWindow::appVersion = QStringLiteral("1.64");
+const QString MainWindow::appVersion = QString::fromLatin1(shell::kVersion);
 
 namespace {
 
@@ -45,8 +42,6 @@ namespace {
 // Hide decide on that width, so the two layouts are the same under every window manager: the
 // narrow one shows the left panel exactly, the wide one both panes with a margin.
 constexpr int kFrameTwips = 3755 - 3375;
-constexpr int kMinSpeed = 5;
-constexpr int kMaxSpeed = 50;
 // Panes are cut back when they grow past this many characters...
 constexpr int kPaneLimit = 200;
 // ...to this many, starting at the 100th.
@@ -78,7 +73,7 @@ bool isEnter(const QKeyEvent* key) {
 }  // namespace
 
 MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
-    : QMainWindow(parent), parts_(parts) {
+    : QMainWindow(parent), messages_(parts.messages) {
     registerArtwork();
     setObjectName(QStringLiteral("VanTrel"));
     setWindowTitle(QStringLiteral("Van Trel"));
@@ -91,36 +86,26 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     // panel's minimum size).
     resize(kPanelWidth, kPanelHeight);
 
-    relay_ = new bridge::Relay(parts_.applicationPort, parts_.keyerPort, parts_.messages, this);
-    connect(relay_, &bridge::Relay::chunkForwarded, this, &MainWindow::onChunkForwarded);
-    connect(relay_, &bridge::Relay::keyerStreamRead, this, &MainWindow::onKeyerStreamRead);
-    connect(relay_, &bridge::Relay::keyerBytesRelayed, this, &MainWindow::onKeyerBytesRelayed);
-
-    const auto side = [](QLineEdit* field, StatusLight* light) {
-        return bridge::SideControls{[field] { return field->text(); },
-                                    [light] { return !light->isHidden(); },
-                                    [light](bool shown) { light->setVisible(shown); }};
-    };
-    connection_ =
-        new bridge::Connection(parts_.applicationPort, side(Text1, Shape1), parts_.keyerPort,
-                               side(Text2, Shape2), parts_.messages, this);
+    session_ = new bridge::Session(parts.applicationPort, parts.keyerPort, parts.messages,
+                                   std::move(parts.audio), this);
     connect(Command1, &QPushButton::clicked, this,
-            [this] { Command1->setText(connection_->click()); });
-    connect(connection_, &bridge::Connection::lightsChanged, this,
-            [this] { Command1->setText(connection_->caption()); });
-
-    monitor_ = new tone::MonitorPlayer(this);
-    connect(Text6, &QLineEdit::textChanged, this, &MainWindow::followLatency);
-    connect(VScroll1, &QScrollBar::valueChanged, monitor_, &tone::MonitorPlayer::setVolume);
+            [this] { Command1->setText(session_->click(Text1->text(), Text2->text())); });
+    connect(session_, &bridge::Session::lightsChanged, this, &MainWindow::showLights);
+    connect(session_, &bridge::Session::speedFollowed, this, &MainWindow::showLoggerSpeed);
+    connect(session_, &bridge::Session::loggerChunk, this, &MainWindow::onLoggerChunk);
+    connect(session_, &bridge::Session::keyerBytesRelayed, this, &MainWindow::onKeyerBytesRelayed);
+    connect(Text6, &QLineEdit::textChanged, this,
+            [this](const QString& text) { session_->setLatencyText(toBytes(text)); });
+    connect(VScroll1, &QScrollBar::valueChanged, session_, &bridge::Session::setVolume);
 
     // Start-up: settings first, then the sound; a failing step leaves the design values.
     LoadStuff();
-    followLatency(Text6->text());
-    monitor_->setVolume(VScroll1->value());
-    monitor_->setSpeed(VScroll2->value());
+    session_->setLatencyText(toBytes(Text6->text()));
+    session_->setVolume(VScroll1->value());
+    session_->setOperatorSpeed(VScroll2->value());
     connect(VScroll3, &QScrollBar::valueChanged, this,
-            [this](int pitch) { monitor_->SetSound(soundDeviceIndex_, pitch); });
-    monitor_->SetSound(soundDeviceIndex_, VScroll3->value());
+            [this](int pitch) { session_->SetSound(soundDeviceIndex_, pitch); });
+    session_->SetSound(soundDeviceIndex_, VScroll3->value());
 
     Text1->setFocus();
 }
@@ -128,16 +113,14 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 std::string MainWindow::monitorQueue() const {
-    return monitor_->pendingText();
+    return session_->monitorQueue();
 }
 
-// The latency is taken when it changes: its leading number, in milliseconds.
-void MainWindow::followLatency(const QString& text) {
-    monitor_->setLatency(numbers::leadingNumber(toBytes(text)));
-}
-
-bool MainWindow::localTyping() const {
-    return relay_->localTyping();
+// The lights show which ports are open; the button's caption follows them.
+void MainWindow::showLights() {
+    Shape1->setVisible(session_->applicationLit());
+    Shape2->setVisible(session_->keyerLit());
+    Command1->setText(session_->caption());
 }
 
 void MainWindow::LoadStuff() {
@@ -182,71 +165,72 @@ QString MainWindow::SaveStuff() {
     return settings::save(QDir::current(), values);
 }
 
-void MainWindow::closeEvent(QCloseEvent* event) {
-    if (saveOnClose_) {
-        saveOnClose_ = false;  // one save per run, however the window is closed
-        const QString error = SaveStuff();
-        if (!error.isEmpty()) {
-            parts_.messages.inform(
-                QStringLiteral("The settings could not be saved in %1: %2")
-                    .arg(QDir::current().filePath(QStringLiteral("VanTrel.ini")), error));
-        }
+QString MainWindow::saveSettings() {
+    if (!saveOnEnd_) {
+        return {};
     }
+    const QString error = SaveStuff();
+    if (error.isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("The settings could not be saved in %1: %2")
+        .arg(QDir::current().filePath(QStringLiteral("VanTrel.ini")), error);
+}
+
+QString MainWindow::end() {
+    if (ended_) {
+        return {};
+    }
+    ended_ = true;  // one save per run, however the program ends
+    const QString error = saveSettings();
     for (QWidget* other : {static_cast<QWidget*>(devicesWindow_.data()),
                            static_cast<QWidget*>(aboutWindow_.data())}) {
         if (other != nullptr) {
             other->close();
         }
     }
-    connection_->closeAll();
+    session_->closePorts();
+    return error;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    const QString error = end();
+    if (!error.isEmpty()) {
+        messages_.inform(error);
+    }
     event->accept();
 }
 
-void MainWindow::onSpeedTextChanged(const QString& text) {
-    const double speed = numbers::leadingNumber(toBytes(text));
-    if (speed < kMinSpeed) {
-        Text4->setText(QStringLiteral("5"));  // changes the text again, which sends it
-        return;
-    }
-    // The keyer already has a speed that came from its own stream.
-    if (!followingKeyerSpeed_) {
-        sendSpeedToKeyer(speed);
+// A value the bar settled on: the field shows it, and unless it is the logger's own speed
+// being shown, it is the operator's speed for the keyer.
+void MainWindow::onSpeedBarChanged(int wpm) {
+    Text4->setText(QString::number(wpm));
+    if (!showingLoggerSpeed_) {
+        session_->setOperatorSpeed(wpm);
     }
 }
 
-// The operator's speed as the keyer's speed command 0x02 nn, written between the application's
-// commands.
-void MainWindow::sendSpeedToKeyer(double speed) {
-    if (!parts_.keyerPort.isOpen()) {
-        monitor_->setSpeed(static_cast<int>(std::min(speed, 99.0)));
-        return;
+// The speed field takes any text while it is typed; when it is entered (Enter, or the focus
+// leaves it changed) its number is limited to the speed range and becomes the speed.
+void MainWindow::onSpeedEntered() {
+    const int wpm = keyer::enteredSpeed(numbers::leadingNumber(toBytes(Text4->text())));
+    Text4->setText(QString::number(wpm));
+    if (VScroll2->value() != wpm) {
+        VScroll2->setValue(wpm);  // sends it
+    } else {
+        session_->setOperatorSpeed(wpm);
     }
-    // A value beyond 32 bits is clamped rather than refused.
-    const std::int32_t whole =
-        numbers::roundToInt32(speed).value_or(std::numeric_limits<std::int32_t>::max());
-    const std::string hex = QString::number(whole, 16).toUpper().toStdString();
-    relay_->sendOwn(keyer::Converthex1("02") + keyer::Converthex1(hex));
 }
 
-void MainWindow::onChunkForwarded(const std::string& chunk, bool typed, bool) {
-    if (!typed && ShowWK->isChecked()) {
+void MainWindow::showLoggerSpeed(int wpm) {
+    showingLoggerSpeed_ = true;
+    VScroll2->setValue(wpm);
+    showingLoggerSpeed_ = false;
+}
+
+void MainWindow::onLoggerChunk(const std::string& chunk) {
+    if (ShowWK->isChecked()) {
         appendToPane(Text3, latin1(keyer::transmitPaneText(chunk)));
-    }
-}
-
-// What the keyer does with its stream: the monitor keys it the latency later, and its speed
-// shows on the speed bar.
-void MainWindow::onKeyerStreamRead(const std::vector<keyer::StreamEvent>& events,
-                                   std::chrono::nanoseconds forwardedAt) {
-    monitor_->keyerStream(events, forwardedAt);
-    for (const keyer::StreamEvent& event : events) {
-        // The speed bar follows the application; our own command came from it.
-        if (event.kind == keyer::StreamEvent::Kind::Speed && event.a >= kMinSpeed &&
-            event.a <= kMaxSpeed && !relay_->readingOwnBytes()) {
-            followingKeyerSpeed_ = true;
-            VScroll2->setValue(event.a);
-            followingKeyerSpeed_ = false;
-        }
     }
 }
 
@@ -282,8 +266,7 @@ bool MainWindow::onTypingPaneKey(QKeyEvent* key) {
         return true;
     }
     if (const std::optional<char> byte = typedByte(*key)) {
-        relay_->setLocalTyping(true);
-        relay_->GetDataWinkey(std::string(1, *byte));
+        session_->type(*byte);
     }
     if (key->key() == Qt::Key_Escape) {
         Text3->insertPlainText(QStringLiteral("\n"));
@@ -309,7 +292,7 @@ void MainWindow::showWhatFits() {
 }
 
 void MainWindow::showHelp() {
-    parts_.messages.inform(
+    messages_.inform(
         QStringLiteral(
             "First create a Com Port virtual pair. For example Com15 and Com16. In N1MM set the "
             "Winkey Port output to COM15 and set the VanTrel virtual port to COM16. Set the "
@@ -327,23 +310,25 @@ void MainWindow::showHelp() {
             "TRICK: To force N1MM to init Winkey touch Control K and send a character."));
 }
 
+// An open Devices window comes forward as it is, with a choice not yet applied kept.
 void MainWindow::openDevices() {
-    if (devicesWindow_ != nullptr) {
-        devicesWindow_->close();
+    if (devicesWindow_ == nullptr) {
+        devicesWindow_ =
+            new devices::DevicesWindow(session_->deviceDescriptions(), soundDeviceIndex_, this);
+        devicesWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(devicesWindow_, &devices::DevicesWindow::applied, this, [this](int position) {
+            soundDeviceIndex_ = position;
+            session_->SetSound(soundDeviceIndex_, VScroll3->value());
+        });
     }
-    devicesWindow_ =
-        new devices::DevicesWindow(monitor_->deviceDescriptions(), soundDeviceIndex_, this);
-    devicesWindow_->setAttribute(Qt::WA_DeleteOnClose);
-    connect(devicesWindow_, &devices::DevicesWindow::applied, this, [this](int position) {
-        soundDeviceIndex_ = position;
-        monitor_->SetSound(soundDeviceIndex_, VScroll3->value());
-    });
     devicesWindow_->show();
+    devicesWindow_->raise();
+    devicesWindow_->activateWindow();
 }
 
 void MainWindow::openAbout() {
     if (aboutWindow_ == nullptr) {
-        aboutWindow_ = new update::AboutWindow(appVersion, parts_.messages, this);
+        aboutWindow_ = new update::AboutWindow(appVersion, messages_, this);
         aboutWindow_->setAttribute(Qt::WA_DeleteOnClose);
         connect(aboutWindow_, &update::AboutWindow::endProgramRequested, this,
                 &MainWindow::endWithoutSaving);
@@ -354,7 +339,7 @@ void MainWindow::openAbout() {
 
 // A started installer replaces this program: end now, leaving the settings file as it was.
 void MainWindow::endWithoutSaving() {
-    saveOnClose_ = false;
+    saveOnEnd_ = false;
     close();
 }
 

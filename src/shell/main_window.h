@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "keyer/stream_event.h"
+#include "platform/audio_output.h"
 #include "platform/message_boxes.h"
 #include "platform/serial_port.h"
 
@@ -22,12 +22,8 @@ class QPushButton;
 class QScrollBar;
 
 namespace bridge {
-class Connection;
-class Relay;
+class Session;
 }  // namespace bridge
-namespace tone {
-class MonitorPlayer;
-}  // namespace tone
 namespace devices {
 class DevicesWindow;
 }  // namespace devices
@@ -44,11 +40,13 @@ struct MainWindowParts {
     platform::SerialPort& applicationPort;  // MSComm1: faces the logger
     platform::SerialPort& keyerPort;        // MSComm2: faces the keyer
     platform::MessageBoxes& messages;
+    // The sound output; the system's when none is given.
+    std::unique_ptr<platform::AudioOutput> audio = nullptr;
 };
 
-// The main window "Van Trel": the operator's controls, start-up and shut-down. It wires the
-// relay, the chunk reader and the monitor together and shows their results; the rules live in
-// bridge::, keyer:: and tone::.
+// The main window "Van Trel": the operator's controls, start-up and shut-down. It shows the
+// session's state (bridge::Session: the connection, the relay and the monitor) and hands it the
+// operator's actions; the rules live in bridge::, keyer:: and tone::.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -61,7 +59,15 @@ class MainWindow : public QMainWindow {
     // The text the monitor has still to sound.
     std::string monitorQueue() const;
     int soundDeviceIndex() const { return soundDeviceIndex_; }
-    bool localTyping() const;
+    const bridge::Session& session() const { return *session_; }
+
+    // Saves the settings now (the desktop session is ending and may not come back); returns
+    // why it failed, or nothing.
+    QString saveSettings();
+    // The program ends, however it ends (a close, a signal, the desktop session's end): the
+    // settings are saved as a close saves them, once, the other windows close and the ports
+    // are closed. Returns why the save failed, or nothing.
+    QString end();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,12 +81,11 @@ class MainWindow : public QMainWindow {
     void LoadStuff();
     QString SaveStuff();
 
-    void onSpeedTextChanged(const QString& text);
-    void sendSpeedToKeyer(double speed);
-    void followLatency(const QString& text);
-    void onChunkForwarded(const std::string& chunk, bool typed, bool keyerOpen);
-    void onKeyerStreamRead(const std::vector<keyer::StreamEvent>& events,
-                           std::chrono::nanoseconds forwardedAt);
+    void onSpeedBarChanged(int wpm);
+    void onSpeedEntered();
+    void showLoggerSpeed(int wpm);
+    void showLights();
+    void onLoggerChunk(const std::string& chunk);
     void onKeyerBytesRelayed(const QByteArray& bytes);
     bool onTypingPaneKey(QKeyEvent* key);
     void toggleTrafficPanes();
@@ -90,10 +95,11 @@ class MainWindow : public QMainWindow {
     void openAbout();
     void endWithoutSaving();
 
-    MainWindowParts parts_;
+    platform::MessageBoxes& messages_;
     int soundDeviceIndex_ = 0;
-    bool saveOnClose_ = true;
-    bool followingKeyerSpeed_ = false;  // the speed bar moves with the keyer's stream
+    bool saveOnEnd_ = true;
+    bool ended_ = false;
+    bool showingLoggerSpeed_ = false;  // the bar shows the logger's speed: nothing to send
 
     // Controls, named as the operator's documentation names them.
     QLineEdit* Text1 = nullptr;       // application-side port number
@@ -117,9 +123,7 @@ class MainWindow : public QMainWindow {
     QAction* Xmt = nullptr;               // Show / Hide
     std::vector<QWidget*> trafficPanel_;  // the controls right of the left panel
 
-    bridge::Relay* relay_ = nullptr;
-    bridge::Connection* connection_ = nullptr;
-    tone::MonitorPlayer* monitor_ = nullptr;
+    bridge::Session* session_ = nullptr;
     QPointer<devices::DevicesWindow> devicesWindow_;
     QPointer<update::AboutWindow> aboutWindow_;
 };

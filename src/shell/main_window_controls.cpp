@@ -11,10 +11,11 @@
 
 #include <functional>
 
+#include "bridge/session.h"
+#include "keyer/speed_command.h"
 #include "shell/value_bar.h"
 #include "shell/window_layout.h"
 #include "shell/window_parts.h"
-#include "tone/monitor_player.h"
 
 // The main window's controls and menus, built as the designer placed them.
 namespace shell {
@@ -94,13 +95,15 @@ void MainWindow::buildControls() {
     // Two-line captions beside the port fields.
     label("Label2", QStringLiteral("Virtual     Port"), twips(120, 960, 495, 615))
         ->setWordWrap(true);
-    Text1 = field("Text1", QStringLiteral("1"), twips(720, 960, 375, 375),
+    // The port fields are wide enough for "COM17" (the design's were not): each reaches from
+    // its caption to just short of its light.
+    Text1 = field("Text1", QStringLiteral("1"), twips(630, 960, 645, 375),
                   QStringLiteral("Enter the output port of the virtual com port that comes "
                                  "from your app."));
     Shape1 = shape("Shape1", twips(1080, 1080, 735, 255));
     label("Label3", QStringLiteral("Winkey       Port"), twips(1680, 960, 615, 615))
         ->setWordWrap(true);
-    Text2 = field("Text2", QStringLiteral("2"), twips(2280, 960, 495, 375),
+    Text2 = field("Text2", QStringLiteral("2"), twips(2205, 960, 645, 375),
                   QStringLiteral("Enter the Com port that goes to the winkey input port in the "
                                  "destination app"));
     Shape2 = shape("Shape2", twips(2640, 1080, 735, 255));
@@ -118,7 +121,8 @@ void MainWindow::buildControls() {
     Text4 = field("Text4", QStringLiteral("28"), twips(2280, 1560, 495, 375),
                   QStringLiteral("This is the CW speed. You can set it with the slider but to "
                                  "keep everything in sync set it with the source app slider"));
-    VScroll2 = bar("VScroll2", 5, 50, 28, twips(2400, 2040, 255, 1575),
+    VScroll2 = bar("VScroll2", keyer::SpeedRange::kSlowest, keyer::SpeedRange::kFastest, 28,
+                   twips(2400, 2040, 255, 1575),
                    [](int speed) { return QStringLiteral("Speed: %1 wpm").arg(speed); });
     // A dragged thumb changes the speed once, where it is let go: the keyer hears the settled
     // speed, not every step on the way.
@@ -150,11 +154,10 @@ void MainWindow::buildControls() {
     Command5 = button("Command5", QStringLiteral("Clear"), twips(6720, 3720, 1215, 495));
     ShowEcho = check("ShowEcho", QStringLiteral("Show Echo"), twips(8040, 3720, 1335, 495));
 
-    connect(Text4, &QLineEdit::textChanged, this, &MainWindow::onSpeedTextChanged);
-    connect(VScroll2, &QScrollBar::valueChanged, this,
-            [this](int speed) { Text4->setText(QString::number(speed)); });
+    connect(Text4, &QLineEdit::editingFinished, this, &MainWindow::onSpeedEntered);
+    connect(VScroll2, &QScrollBar::valueChanged, this, &MainWindow::onSpeedBarChanged);
     connect(Command2, &QPushButton::clicked, this, &QWidget::close);
-    connect(Command4, &QPushButton::clicked, this, [this] { monitor_->test(); });
+    connect(Command4, &QPushButton::clicked, this, [this] { session_->test(); });
     connect(Command3, &QPushButton::clicked, this, [this] {
         Text3->clear();
         focusAtEnd(Text3);

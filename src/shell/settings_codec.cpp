@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "keyer/speed_command.h"
 #include "platform/number_text.h"
 
 namespace settings {
@@ -80,7 +81,8 @@ Loaded decode(std::string_view file) {
     if (auto l = line(2); !l || !(loaded.volume = numberLine(*l, -3000, 0))) {
         return loaded;
     }
-    if (auto l = line(3); !l || !(loaded.speed = numberLine(*l, 5, 50))) {
+    if (auto l = line(3); !l || !(loaded.speed = numberLine(*l, keyer::SpeedRange::kSlowest,
+                                                            keyer::SpeedRange::kFastest))) {
         return loaded;
     }
     if (auto l = line(4)) {

@@ -43,12 +43,13 @@ class RelayTest : public testing::Test {
     void SetUp() override {
         applicationPort.open(1, {});
         keyerPort.open(2, {});
-        QObject::connect(&relay, &bridge::Relay::chunkForwarded,
-                         [this](const std::string& chunk, bool typed, bool) {
-                             chunks.push_back((typed ? "typed:" : "app:") + chunk);
-                         });
+        QObject::connect(&relay, &bridge::Relay::chunkGathered,
+                         [this](const std::string& chunk) { chunks.push_back(chunk); });
         QObject::connect(&relay, &bridge::Relay::keyerStreamRead,
-                         [this](const auto& events, auto) { read += describe(events); });
+                         [this](const auto& events, auto, bridge::Origin origin) {
+                             read += describe(events);
+                             origins.push_back(origin);
+                         });
     }
 
     FakeSerialPort applicationPort;
@@ -57,6 +58,7 @@ class RelayTest : public testing::Test {
     bridge::Relay relay{applicationPort, keyerPort, messages};
     std::vector<std::string> chunks;
     std::string read;
+    std::vector<bridge::Origin> origins;
 };
 
 TEST_F(RelayTest, ChunksHoldAtMost101BytesAndTheRestFollowsInOrder) {
@@ -75,10 +77,13 @@ TEST_F(RelayTest, ATypedKeyDuringAGatheringNeitherDropsNorReordersTheApplication
     applicationPort.deliver("CQ");
     relay.GetDataWinkey("E");  // typed while "CQ" is being gathered
     applicationPort.deliver(" DE");
-    ASSERT_TRUE(waitUntil([&] { return chunks.size() == 2; }));
-    EXPECT_EQ(chunks, (std::vector<std::string>{"typed:E", "app:CQ DE"}));
+    ASSERT_TRUE(waitUntil([&] { return chunks.size() == 1; }));
+    EXPECT_EQ(chunks, (std::vector<std::string>{"CQ DE"}));
     EXPECT_EQ(keyerPort.written(), "ECQ DE");
     EXPECT_EQ(read, "ECQ DE");
+    // What the relay reports says whose bytes they were.
+    EXPECT_EQ(origins,
+              (std::vector<bridge::Origin>{bridge::Origin::Typed, bridge::Origin::Logger}));
 }
 
 // A refusing port: one message for the failure, retries at the gathering pace (not at once),
@@ -110,18 +115,61 @@ TEST_F(RelayTest, ARefusingKeyerPortIsToldOnceAndGetsEveryByteInOrderOnceItAccep
     ASSERT_TRUE(waitUntil([&] { return messages.shown.size() == 2; }));
 }
 
-TEST_F(RelayTest, WithTheKeyerClosedNothingIsWrittenReadOrSaid) {
+// With the keyer port closed the logger's bytes wait for the next keyer port, where they go
+// first, once; typed keys and our own commands were for a keyer that is not there.
+TEST_F(RelayTest, WithTheKeyerClosedTheLoggersBytesWaitAndOursGoNowhere) {
     keyerPort.close();
-    bool reportedOpen = true;
-    QObject::connect(&relay, &bridge::Relay::chunkForwarded,
-                     [&](const std::string&, bool, bool keyerOpen) { reportedOpen = keyerOpen; });
     applicationPort.deliver("A");
     relay.sendOwn(bytes({0x02, 0x1C}));
+    relay.GetDataWinkey("E");
     ASSERT_TRUE(waitUntil([&] { return !chunks.empty(); }));
-    EXPECT_FALSE(reportedOpen);
+    runEvents(50);
     EXPECT_TRUE(keyerPort.writes.empty());
     EXPECT_EQ(read, "");
     EXPECT_TRUE(messages.shown.empty());
+    EXPECT_EQ(relay.heldBytes(), 1u);
+
+    keyerPort.open(2, {});
+    ASSERT_TRUE(waitUntil([&] { return !keyerPort.writes.empty(); }));
+    runEvents(50);
+    EXPECT_EQ(keyerPort.written(), "A");
+    EXPECT_EQ(read, "A");
+    EXPECT_EQ(relay.heldBytes(), 0u);
+}
+
+// While the keyer cannot take them, at most kMostHeldBytes wait in the relay; gathering pauses
+// and the rest waits at the application port, to follow in order.
+TEST_F(RelayTest, WhatWaitsIsBoundedAndTheRestStaysAtThePort) {
+    keyerPort.close();
+    std::string burst;
+    for (int i = 0; i < 5000; ++i) {
+        burst += static_cast<char>('A' + i % 26);
+    }
+    applicationPort.incoming = QByteArray::fromStdString(burst);
+    relay.takeAllWaiting();  // the port closing takes all it has, beyond the bound
+    EXPECT_EQ(relay.heldBytes(), burst.size());
+    applicationPort.deliver("!");
+    runEvents(50);
+    EXPECT_EQ(applicationPort.bytesWaiting(), 1);  // not gathered while so much waits
+    keyerPort.open(2, {});
+    ASSERT_TRUE(waitUntil([&] { return keyerPort.written().size() == 5001; }));
+    EXPECT_EQ(keyerPort.written().toStdString(), burst + "!");
+    EXPECT_EQ(keyerPort.writes[0].size(), 101);
+}
+
+// The keyer's echoes of typed keys stay with us; its status bytes around them and its echoes
+// of the logger's text go to the logger, at once.
+TEST_F(RelayTest, OnlyTheEchoesOfTypedKeysAreHeldBack) {
+    applicationPort.deliver("CQ");
+    ASSERT_TRUE(waitUntil([&] { return keyerPort.written() == "CQ"; }));
+    relay.GetDataWinkey("E");
+    keyerPort.deliver(
+        "\xC4"
+        "C");
+    keyerPort.deliver("QE\xC0");
+    EXPECT_EQ(applicationPort.written(),
+              "\xC4"
+              "CQ\xC0");
 }
 
 TEST_F(RelayTest, AReopenedKeyerPortIsReadFromAFreshStart) {
@@ -170,7 +218,7 @@ TEST(RelayOverPtys, OwnBytesGoInOnlyBetweenTheLoggersCommands) {
         bridge::Relay relay{applicationPort, keyerPort, messages};
         std::string read;
         QObject::connect(&relay, &bridge::Relay::keyerStreamRead,
-                         [&](const auto& events, auto) { read += describe(events); });
+                         [&](const auto& events, auto, auto) { read += describe(events); });
         ASSERT_TRUE(applicationPort.open(16, {19200, 'N', 8, 1}));
         ASSERT_TRUE(keyerPort.open(17, {1200, 'N', 8, 1}));
 

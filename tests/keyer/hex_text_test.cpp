@@ -3,6 +3,7 @@
 #include <string>
 
 #include "keyer/hex_text.h"
+#include "support/param_names.h"
 
 namespace {
 
@@ -10,6 +11,11 @@ struct Case {
     const char* text;
     std::string bytes;
 };
+
+// Shown in the test's name and in a failure: the text converted.
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 
 class Converthex1Test : public testing::TestWithParam<Case> {};
 
@@ -29,7 +35,10 @@ INSTANTIATE_TEST_SUITE_P(
         // Longer texts are read in pairs from the end; an odd first digit is lost.
         Case{"0E02", "\x02\x0E"}, Case{"12C", "\x2C"}, Case{"7FFFFFFF", "\xFF\xFF\xFF\x7F"},
         // Anything that is not hex gives nothing at all, even after good pairs.
-        Case{"", ""}, Case{"   ", ""}, Case{"G1", ""}, Case{"1G02", ""}, Case{"-7", ""}));
+        Case{"", ""}, Case{"   ", ""}, Case{"G1", ""}, Case{"1G02", ""}, Case{"-7", ""}),
+    [](const testing::TestParamInfo<Case>& info) {
+        return param_names::caseName(info.index, info.param.text);
+    });
 
 TEST(Converthex1, LongTextWithABlankKeepsAtMost255CharactersAfterIt) {
     const std::string text = "0 " + std::string(300, '1');

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "keyer/stream_reader.h"
+#include "support/param_names.h"
 
 namespace keyer {
 // Found by GoogleTest beside the type it prints.
@@ -182,7 +183,11 @@ TEST_P(CommandLength, SameEventsWholeByteByByteAndAtEverySplit) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CommandLength, testing::ValuesIn(commandTable()));
+INSTANTIATE_TEST_SUITE_P(Table, CommandLength, testing::ValuesIn(commandTable()),
+                         [](const testing::TestParamInfo<Command>& info) {
+                             return param_names::caseName(
+                                 info.index, param_names::hex(info.param.bytes.substr(0, 3)));
+                         });
 
 TEST(StreamReader, ClientStartUpsAndTheLoggersSpeedThenModeAreReadAsTheKeyerReadsThem) {
     // A client's start-up: no-ops, echo test, host open, load defaults. The 0x55 and the three

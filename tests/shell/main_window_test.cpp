@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -18,6 +19,7 @@
 
 #include <memory>
 
+#include "devices/devices_window.h"
 #include "shell/main_window.h"
 #include "support/event_loop.h"
 #include "support/fake_serial_port.h"
@@ -332,10 +334,24 @@ TEST_F(MainWindowTest, ShowHideWidensAndNarrowsWithoutCuttingAnythingOff) {
     EXPECT_EQ(window->width(), 631);
 }
 
-TEST_F(MainWindowTest, SpeedFieldSendsTheSpeedCommandOnlyWithTheKeyerPortOpen) {
+// The speed field takes a number as it is typed and sends nothing until it is entered (Enter,
+// or the focus leaving it); then the number is limited to 5..50, shown, put on the bar and sent
+// to the keyer with the keyer port open.
+TEST_F(MainWindowTest, SpeedFieldIsLimitedAndSentWhenEntered) {
     open();
+    window->activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeWindow() == window.get(); }));
     auto* speed = control<QLineEdit>("Text4");
-    speed->setText(QStringLiteral("30"));
+    auto* bar = control<QScrollBar>("VScroll2");
+    const auto type = [&](const QString& typed) {
+        speed->setFocus();
+        speed->selectAll();
+        QTest::keyClick(speed, Qt::Key_Backspace);
+        QTest::keyClicks(speed, typed);
+    };
+    type(QStringLiteral("30"));
+    QTest::keyClick(speed, Qt::Key_Return);
+    EXPECT_EQ(bar->value(), 30);
     EXPECT_TRUE(keyerPort.writes.empty());  // closed: nothing, and no message
     EXPECT_TRUE(messages.shown.empty());
 
@@ -346,19 +362,30 @@ TEST_F(MainWindowTest, SpeedFieldSendsTheSpeedCommandOnlyWithTheKeyerPortOpen) {
         QByteArray sent;
     };
     for (const Case& c :
-         {Case{"", "5", QByteArray("\x02\x05", 2)}, Case{"300", "300", QByteArray("\x02\x2C", 2)},
+         {Case{"30", "30", QByteArray("\x02\x1E", 2)}, Case{"", "5", QByteArray("\x02\x05", 2)},
+          Case{"3", "5", QByteArray("\x02\x05", 2)}, Case{"300", "50", QByteArray("\x02\x32", 2)},
           Case{"abc", "5", QByteArray("\x02\x05", 2)}, Case{"-7", "5", QByteArray("\x02\x05", 2)},
-          Case{"27.5", "27.5", QByteArray("\x02\x1C", 2)},
-          Case{"99999999999", "99999999999", QByteArray("\x02\xFF\xFF\xFF\x7F", 5)}}) {
-        speed->setText(QStringLiteral("12"));
+          Case{"27.5", "28", QByteArray("\x02\x1C", 2)},
+          Case{"99999999999", "50", QByteArray("\x02\x32", 2)}}) {
+        type(QStringLiteral("12"));
+        QTest::keyClick(speed, Qt::Key_Return);
         keyerPort.writes.clear();
-        speed->setText(QString::fromLatin1(c.typed));
+        type(QString::fromLatin1(c.typed));
+        EXPECT_EQ(speed->text(), QString::fromLatin1(c.typed)) << "as typed: " << c.typed;
+        EXPECT_TRUE(keyerPort.writes.empty()) << "while typed: " << c.typed;
+        QTest::keyClick(speed, Qt::Key_Return);
         EXPECT_EQ(speed->text(), c.shown) << c.typed;
+        EXPECT_EQ(bar->value(), speed->text().toInt()) << c.typed;
         EXPECT_EQ(keyerPort.written().toHex(), c.sent.toHex()) << c.typed;
     }
+    // The focus leaving the field enters it too.
+    type(QStringLiteral("42"));
+    keyerPort.writes.clear();
+    control<QWidget>("Text6")->setFocus();
+    EXPECT_EQ(keyerPort.written(), QByteArray("\x02\x2A", 2));
 
     keyerPort.writes.clear();
-    control<QScrollBar>("VScroll2")->setValue(50);
+    bar->setValue(50);
     EXPECT_EQ(speed->text(), "50");
     EXPECT_EQ(keyerPort.written(), QByteArray("\x02\x32", 2));
     EXPECT_TRUE(applicationPort.writes.empty());
@@ -409,7 +436,6 @@ TEST_F(MainWindowTest, TypingPaneSendsOnlyTextBackspaceAndEsc) {
             k.sent.isEmpty() ? std::vector<QByteArray>{} : std::vector<QByteArray>{k.sent};
         EXPECT_EQ(keyerPort.writes, wanted) << k.key << " " << k.text.toStdString();
     }
-    EXPECT_TRUE(window->localTyping());
     EXPECT_TRUE(applicationPort.writes.empty());
 }
 
@@ -485,32 +511,36 @@ TEST_F(MainWindowTest, ClearEmptiesItsPaneAndPutsTheCaretThere) {
     }
 }
 
-// The caption of Connect follows the lights: "Disconnect" while either shows.
+// The caption of Connect follows the lights, and both sides are connected or neither.
 TEST_F(MainWindowTest, ConnectCaptionFollowsTheLights) {
     struct Case {
         bool applicationFails, keyerFails;
         const char* caption;
     };
-    for (const Case& c : {Case{false, false, "Disconnect"}, Case{true, false, "Disconnect"},
-                          Case{false, true, "Disconnect"}, Case{true, true, "Connect"}}) {
+    for (const Case& c : {Case{false, false, "Disconnect"}, Case{true, false, "Connect"},
+                          Case{false, true, "Connect"}, Case{true, true, "Connect"}}) {
         applicationPort.refuseOpen = c.applicationFails;
         keyerPort.refuseOpen = c.keyerFails;
         open();
         connectPorts();
         EXPECT_EQ(control<QPushButton>("Command1")->text(), c.caption)
             << c.applicationFails << c.keyerFails;
+        const bool both = !c.applicationFails && !c.keyerFails;
+        EXPECT_EQ(!control<QWidget>("Shape1")->isHidden(), both);
+        EXPECT_EQ(!control<QWidget>("Shape2")->isHidden(), both);
         window.reset();
         applicationPort.close();
         keyerPort.close();
     }
-    // A port lost while connected puts its light out, and the caption follows.
+    // A port lost while connected puts both lights out, and the caption follows.
     applicationPort.refuseOpen = keyerPort.refuseOpen = false;
     open();
     connectPorts();
+    keyerPort.close();
     emit keyerPort.failed(QStringLiteral("Input/output error"));
+    EXPECT_TRUE(control<QWidget>("Shape1")->isHidden());
     EXPECT_TRUE(control<QWidget>("Shape2")->isHidden());
-    EXPECT_EQ(control<QPushButton>("Command1")->text(), "Disconnect");
-    emit applicationPort.failed(QStringLiteral("Input/output error"));
+    EXPECT_FALSE(applicationPort.isOpen());
     EXPECT_EQ(control<QPushButton>("Command1")->text(), "Connect");
 }
 
@@ -653,6 +683,70 @@ TEST_F(MainWindowTest, PanesAreCutBackPast200Characters) {
     EXPECT_TRUE(echo->toPlainText().startsWith('y'));
     EXPECT_TRUE(echo->toPlainText().endsWith('Z'));
     EXPECT_EQ(applicationPort.written(), QByteArray("Z"));
+}
+
+}  // namespace
+
+namespace {
+
+// A sound output with no devices at all, as on a machine without a sound server.
+class NoSoundOutput final : public platform::AudioOutput {
+  public:
+    QStringList deviceDescriptions() const override { return {}; }
+    void play(int, platform::SampleSource*) override {}
+    bool isPlaying() const override { return false; }
+    void wake() override {}
+};
+
+// Test tells why the sidetone cannot be heard, in a message, once for the same reason.
+TEST_F(MainWindowTest, TestSaysOnceWhyNothingCanBeHeard) {
+    writeSettings(QStringLiteral("cw.wav"), "a tone file");  // without one, silence is meant
+    window = std::make_unique<shell::MainWindow>(shell::MainWindowParts{
+        applicationPort, keyerPort, messages, std::make_unique<NoSoundOutput>()});
+    window->show();
+    auto* test = control<QPushButton>("Command4");
+    QTest::mouseClick(test, Qt::LeftButton);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_TRUE(messages.shown[0].text.startsWith("No sound output was found"))
+        << messages.shown[0].text.toStdString();
+    QTest::mouseClick(test, Qt::LeftButton);
+    EXPECT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(window->monitorQueue(), "TEST");  // it still plays, for when sound comes back
+}
+
+// Sound brings the open Devices window forward as it is: a choice not yet applied stays.
+TEST_F(MainWindowTest, SoundBringsTheOpenDevicesWindowForward) {
+    open();
+    menu("Dev")->trigger();
+    auto* devices = window->findChild<devices::DevicesWindow*>();
+    ASSERT_NE(devices, nullptr);
+    auto* list = devices->findChild<QComboBox*>(QStringLiteral("Combo1"));
+    ASSERT_NE(list, nullptr);
+    list->setEditText(QStringLiteral("chosen, not applied"));
+    devices->lower();
+    menu("Dev")->trigger();
+    EXPECT_EQ(window->findChildren<devices::DevicesWindow*>().size(), 1);
+    EXPECT_EQ(window->findChild<devices::DevicesWindow*>(), devices);
+    EXPECT_TRUE(devices->isVisible());
+    EXPECT_EQ(list->currentText(), "chosen, not applied");
+}
+
+// The port fields show a whole "COM17": the text fits, so the field never scrolls it. Run at
+// the scale QT_SCALE_FACTOR asks for (CTest runs it at 1 and at 2).
+TEST_F(MainWindowTest, PortFieldsShowAWholeCom17) {
+    open();
+    const int scale = std::max(1, qEnvironmentVariableIntValue("QT_SCALE_FACTOR"));
+    EXPECT_EQ(window->devicePixelRatio(), scale);
+    for (const char* name : {"Text1", "Text2"}) {
+        auto* field = control<QLineEdit>(name);
+        field->setText(QStringLiteral("COM17"));
+        field->setCursorPosition(5);  // without the focus: no caret drawn
+        const QImage atEnd = field->grab().toImage();
+        field->setCursorPosition(0);
+        const QImage atStart = field->grab().toImage();
+        EXPECT_TRUE(atEnd == atStart)
+            << name << " scrolls at a scale of " << field->devicePixelRatio();
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim_keyer.h"
+#include "support/param_names.h"
 
 namespace {
 
@@ -149,7 +150,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"reset",
              {{0, bytes({0x03, 40}) + "T"}, {100, bytes({0x00, 0x01, 0x00, 0x02}) + "E"}},
              {0, 100, 100, 160},
-             "E"}));
+             "E"}),
+    [](const testing::TestParamInfo<Case>& info) {
+        return param_names::caseName(info.index, info.param.what);
+    });
 
 // PARIS with Farnsworth still takes 60 / w seconds: 31 element units at 40 wpm (930 ms) and
 // 19 spacing units of 108.947 ms (2070 ms): the blank after it ends at 3000 ms, as without
