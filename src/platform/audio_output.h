@@ -13,6 +13,12 @@ class AudioOutput {
 
     // The output devices' descriptions, enumerated afresh, in list order.
     virtual QStringList deviceDescriptions() const = 0;
+    // The id of the device at list position `position` (the system's default when there is no
+    // such position); empty where ids are not known.
+    virtual QString deviceId(int position) const {
+        (void)position;
+        return {};
+    }
     // Plays `source` on the device at list position `position` (the system's default device
     // when there is no such position), replacing any stream before. Silence when the device
     // cannot be opened; nothing is reported. The source must outlive the output.

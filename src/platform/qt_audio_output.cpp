@@ -206,6 +206,14 @@ QStringList QtAudioOutput::deviceDescriptions() const {
     return list;
 }
 
+QString QtAudioOutput::deviceId(int position) const {
+    const QList<QAudioDevice> devices = QMediaDevices::audioOutputs();
+    const QAudioDevice device = position >= 0 && position < devices.size()
+                                    ? devices.at(position)
+                                    : QMediaDevices::defaultAudioOutput();
+    return QString::fromUtf8(device.id());
+}
+
 void QtAudioOutput::play(int position, SampleSource* source) {
     const QList<QAudioDevice> devices = QMediaDevices::audioOutputs();
     const QAudioDevice device = position >= 0 && position < devices.size()

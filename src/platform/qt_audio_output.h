@@ -24,6 +24,7 @@ class QtAudioOutput final : public AudioOutput {
     QtAudioOutput& operator=(const QtAudioOutput&) = delete;
 
     QStringList deviceDescriptions() const override;
+    QString deviceId(int position) const override;
     void play(int position, SampleSource* source) override;
     bool isPlaying() const override;
     void wake() override;

@@ -64,8 +64,8 @@ std::optional<CoarseMatch> CoarseSearch::run(const ToneBank& bank, std::int64_t 
     const auto blocks = static_cast<std::size_t>(toBlock - fromBlock);
     std::vector<std::size_t> cellOf(blocks);
     for (std::size_t j = 0; j < blocks; ++j) {
-        const double t =
-            clock.msAt((static_cast<double>(fromBlock) + static_cast<double>(j) + 0.5) * blockFrames);
+        const double t = clock.msAt(
+            (static_cast<double>(fromBlock) + static_cast<double>(j) + 0.5) * blockFrames);
         cellOf[j] = static_cast<std::size_t>(std::llround((t - gridStart) / blockMs));
     }
     const auto lags = static_cast<std::size_t>(kLongestDelayMs / blockMs);
@@ -137,8 +137,8 @@ std::optional<CoarseMatch> CoarseSearch::run(const ToneBank& bank, std::int64_t 
     const auto at = [&](std::size_t k, std::size_t lag) { return score[k * (lags + 1) + lag]; };
     double lagShift = 0;
     if (bestLag > 0 && bestLag < lags) {
-        lagShift = peakBetween(at(bestBin, bestLag - 1), at(bestBin, bestLag),
-                               at(bestBin, bestLag + 1));
+        lagShift =
+            peakBetween(at(bestBin, bestLag - 1), at(bestBin, bestLag), at(bestBin, bestLag + 1));
     }
     // The pitch: the tone's level while keyed, in the best bin and its neighbours.
     const auto keyedLevel = [&](std::size_t k) {
@@ -152,8 +152,8 @@ std::optional<CoarseMatch> CoarseSearch::run(const ToneBank& bank, std::int64_t 
     };
     double binShift = 0;
     if (bestBin > 0 && bestBin + 1 < bins) {
-        binShift = peakBetween(keyedLevel(bestBin - 1), keyedLevel(bestBin),
-                               keyedLevel(bestBin + 1));
+        binShift =
+            peakBetween(keyedLevel(bestBin - 1), keyedLevel(bestBin), keyedLevel(bestBin + 1));
     }
     CoarseMatch m;
     m.delayMs = (static_cast<double>(bestLag) + lagShift) * blockMs;
@@ -219,9 +219,8 @@ std::optional<DelayEstimate> DelayTracker::estimate() const {
         (m.down ? downs : ups).push_back(m.offset);
         all.push_back(m.offset);
     }
-    const double middle = downs.size() >= 3 && ups.size() >= 3
-                              ? (median(downs) + median(ups)) / 2
-                              : median(all);
+    const double middle =
+        downs.size() >= 3 && ups.size() >= 3 ? (median(downs) + median(ups)) / 2 : median(all);
     std::vector<double> deviations;
     for (const Match& m : matches_) {
         const double kindMedian =

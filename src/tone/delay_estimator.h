@@ -17,7 +17,7 @@ namespace tone {
 
 // Where frames of the radio's audio lie on the monotonic clock.
 struct CaptureClock {
-    double originMs = 0;     // frame `originFrame` was heard then
+    double originMs = 0;  // frame `originFrame` was heard then
     double originFrame = 0;
     double rate = 48000;
     double msAt(double frame) const { return originMs + (frame - originFrame) * 1000 / rate; }

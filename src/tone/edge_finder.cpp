@@ -9,7 +9,8 @@ namespace tone {
 EdgeFinder::EdgeFinder(int frameRate, double pitchHz)
     : rate_(std::max(frameRate, 1000)),
       pitch_(pitchHz),
-      length_(static_cast<std::size_t>(std::max<long long>(2, std::llround(kSmoothingSeconds * rate_)))),
+      length_(static_cast<std::size_t>(
+          std::max<long long>(2, std::llround(kSmoothingSeconds * rate_)))),
       delay_(3.0 * static_cast<double>(length_ - 1) / 2),
       turn_(std::polar(1.0, -2 * std::numbers::pi * pitchHz / rate_)) {
     for (auto& stage : stages_) {
@@ -25,8 +26,8 @@ float EdgeFinder::envelopeAt(std::int64_t n) const {
 // Where the envelope passes `level` between frames `from` and `to`, searching back from `to`;
 // interpolated between the two frames around it.
 double EdgeFinder::crossing(std::int64_t from, std::int64_t to, double level, bool rising) const {
-    from = std::max({from, count_ - static_cast<std::int64_t>(envelope_.size()) + 1,
-                     std::int64_t{0}});
+    from =
+        std::max({from, count_ - static_cast<std::int64_t>(envelope_.size()) + 1, std::int64_t{0}});
     for (std::int64_t i = to; i > from; --i) {
         const double a = envelopeAt(i - 1);
         const double b = envelopeAt(i);

@@ -362,4 +362,15 @@ bool KeyerMirror::busy(TimePoint now) const {
     return lastEnd() > now || tuneDown(now) || !freeMarks_.empty();
 }
 
+bool KeyerMirror::betweenWords(TimePoint now) const {
+    if (!busy(now)) {
+        return true;
+    }
+    if (items_.empty() || tuneDown(now)) {
+        return false;
+    }
+    const Item& last = items_.back();
+    return last.kind == Item::Kind::Silence && last.text != "|";
+}
+
 }  // namespace tone

@@ -46,6 +46,9 @@ class KeyerMirror {
     std::string pendingText(TimePoint now) const;
     // Whether anything is still to be keyed, or sounding, at `now`.
     bool busy(TimePoint now) const;
+    // Whether the keyer is between words at `now`: idle, or all that is planned ends in a word
+    // space or a wait.
+    bool betweenWords(TimePoint now) const;
     // The immediate speed (the one the keyer returns to without a buffered speed).
     int speed() const { return speed_; }
 

@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "platform/qt_audio_output.h"
+#include "tone/latency_follower.h"
 #include "tone/wave_file.h"
 
 namespace tone {
@@ -16,7 +17,9 @@ namespace {
 
 constexpr int kPlaybackRatePerPitch = 4;
 constexpr qint64 kLargestToneFile = 16 * 1024 * 1024;
-constexpr int kRetryFullMs = 5;  // the hand-over was full: try again this soon
+constexpr std::int64_t kRetryFullMs = 5;  // the hand-over was full: try again this soon
+// A change of latency that waits for the keyer to reach a word's end is looked at this often.
+constexpr std::int64_t kFollowRecheckMs = 50;
 
 TimePoint now() {
     return Clock::now().time_since_epoch();
@@ -40,9 +43,12 @@ std::optional<ToneSample> loadToneFile() {
 
 }  // namespace
 
-MonitorPlayer::MonitorPlayer(QObject* parent, std::unique_ptr<platform::AudioOutput> audio)
+MonitorPlayer::MonitorPlayer(QObject* parent, std::unique_ptr<platform::AudioOutput> audio,
+                             std::unique_ptr<platform::AudioInput> radioInput)
     : QObject(parent),
-      audio_(audio ? std::move(audio) : std::make_unique<platform::QtAudioOutput>()) {
+      audio_(audio ? std::move(audio) : std::make_unique<platform::QtAudioOutput>()),
+      radio_(this, std::move(radioInput)) {
+    connect(&radio_, &RadioListener::estimateChanged, this, &MonitorPlayer::followRadio);
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setSingleShot(true);
     connect(&timer_, &QTimer::timeout, this, &MonitorPlayer::pump);
@@ -54,6 +60,7 @@ MonitorPlayer::~MonitorPlayer() {
 
 void MonitorPlayer::keyerStream(std::span<const keyer::StreamEvent> events, TimePoint forwardedAt) {
     mirror_.receive(events, forwardedAt + shift_);
+    radio_.keyerStream(events, forwardedAt);
     pump();
 }
 
@@ -78,6 +85,7 @@ void MonitorPlayer::setSpeed(int wpm) {
     const keyer::StreamEvent speed{keyer::StreamEvent::Kind::Speed,
                                    static_cast<std::uint8_t>(std::clamp(wpm, 5, 99))};
     mirror_.receive(std::span(&speed, 1), now());
+    radio_.keyerStream(std::span(&speed, 1), now());
     pump();
 }
 
@@ -85,6 +93,7 @@ void MonitorPlayer::pump() {
     const TimePoint t = now();
     const TimePoint ahead = LatencyPlan::of(latencyMs_, source_.outputDelay()).handOverAhead;
     reportUnderruns();
+    const bool followWaits = followRadio();
     mirror_.commitUntil(t + ahead);
     for (SidetoneCommand& c : mirror_.takeCommands()) {
         unsent_.push_back(c);
@@ -99,18 +108,22 @@ void MonitorPlayer::pump() {
     }
     mirror_.forget(t);
 
+    std::optional<std::int64_t> waitMs;
     if (!unsent_.empty()) {
-        timer_.start(kRetryFullMs);
-        return;
+        waitMs = kRetryFullMs;
+    } else if (const std::optional<TimePoint> next = mirror_.nextStart()) {
+        waitMs = std::clamp<std::int64_t>(
+            std::chrono::ceil<std::chrono::milliseconds>(*next - ahead - t).count(), 0,
+            24 * 3600 * 1000);
     }
-    const std::optional<TimePoint> next = mirror_.nextStart();
-    if (!next) {
+    if (followWaits) {
+        waitMs = std::min(waitMs.value_or(kFollowRecheckMs), kFollowRecheckMs);
+    }
+    if (waitMs) {
+        timer_.start(static_cast<int>(*waitMs));
+    } else {
         timer_.stop();
-        return;
     }
-    const TimePoint wait = *next - ahead - t;
-    timer_.start(static_cast<int>(std::clamp<std::int64_t>(
-        std::chrono::ceil<std::chrono::milliseconds>(wait).count(), 0, 24 * 3600 * 1000)));
 }
 
 // An underrun is a fault worth a bug report: said once each, with the buffer the output goes on
@@ -128,6 +141,7 @@ void MonitorPlayer::reportUnderruns() {
 
 void MonitorPlayer::keyerClosed() {
     mirror_.stop(now());
+    radio_.keyerClosed(now());
     pump();
 }
 
@@ -136,11 +150,50 @@ void MonitorPlayer::SetSound(int soundDeviceIndex, int pitch) {
     if (device_ != soundDeviceIndex || !audio_->isPlaying()) {
         device_ = soundDeviceIndex;
         audio_->play(soundDeviceIndex, &source_);
+        if (!radio_.inputId().isEmpty()) {
+            listenToRadio(radio_.inputId(), radio_.givenPitch());  // it may hear itself now
+        }
     }
 }
 
 QStringList MonitorPlayer::deviceDescriptions() const {
     return audio_->deviceDescriptions();
+}
+
+void MonitorPlayer::listenToRadio(const QString& inputId, std::optional<double> pitchHz) {
+    radio_.listen(inputId, pitchHz, audio_->deviceId(device_.value_or(-1)));
+}
+
+bool MonitorPlayer::takeRadioDelay() {
+    const auto e = radio_.estimate();
+    if (!e) {
+        return false;
+    }
+    const int ms = static_cast<int>(std::lround(e->delayMs));
+    setLatency(ms);
+    emit latencyFollowed(ms);
+    return true;
+}
+
+void MonitorPlayer::setFollowRadio(bool follow) {
+    follow_ = follow;
+    followRadio();
+}
+
+// The latency follows the radio's delay only between words: a change while the keyer keys would
+// open a gap wherever the logger's next text begins. Returns whether a change waits for the
+// keyer to reach a word's end.
+bool MonitorPlayer::followRadio() {
+    if (!follow_) {
+        return false;
+    }
+    const auto estimate = radio_.estimate();
+    if (const auto ms = LatencyFollower::next(latencyMs_, estimate, mirror_.betweenWords(now()))) {
+        setLatency(*ms);
+        emit latencyFollowed(*ms);
+        return false;
+    }
+    return LatencyFollower::next(latencyMs_, estimate, true).has_value();
 }
 
 QString MonitorPlayer::soundProblem() const {

@@ -12,9 +12,11 @@
 #include <string>
 
 #include "keyer/stream_event.h"
+#include "platform/audio_input.h"
 #include "platform/audio_output.h"
 #include "tone/keyer_mirror.h"
 #include "tone/latency_plan.h"
+#include "tone/radio_listener.h"
 #include "tone/sidetone_source.h"
 
 namespace tone {
@@ -30,8 +32,10 @@ class MonitorPlayer : public QObject {
 
   public:
     // `audio` is the sound output; the system's (Qt Multimedia) when none is given.
+    // `radioInput` is where the radio's audio is listened to; the system's when none is given.
     explicit MonitorPlayer(QObject* parent = nullptr,
-                           std::unique_ptr<platform::AudioOutput> audio = nullptr);
+                           std::unique_ptr<platform::AudioOutput> audio = nullptr,
+                           std::unique_ptr<platform::AudioInput> radioInput = nullptr);
     ~MonitorPlayer() override;
 
     // The keyer received `events` at `forwardedAt` (monotonic): they sound the latency later.
@@ -52,6 +56,17 @@ class MonitorPlayer : public QObject {
     void SetSound(int soundDeviceIndex, int pitch);
     // The output devices' descriptions, enumerated afresh, in list order.
     QStringList deviceDescriptions() const;
+
+    // The radio's delay, measured from the radio's receive audio on input `inputId` (empty:
+    // none), for CW at `pitchHz` or at the pitch found.
+    void listenToRadio(const QString& inputId, std::optional<double> pitchHz);
+    RadioListener& radio() { return radio_; }
+    const RadioListener& radio() const { return radio_; }
+    // Takes the measured delay as the latency now; false when none is known.
+    bool takeRadioDelay();
+    // While following, the latency follows the measured delay, between words.
+    void setFollowRadio(bool follow);
+    bool followsRadio() const { return follow_; }
     // Why the sidetone cannot be heard, in the operator's words; empty while a device plays.
     QString soundProblem() const;
 
@@ -71,9 +86,14 @@ class MonitorPlayer : public QObject {
     // then in the program's installed data folder.
     static QStringList toneFileCandidates();
 
+  signals:
+    // The latency was taken from the radio's measured delay.
+    void latencyFollowed(int milliseconds);
+
   private:
     void pump();
     void reportUnderruns();
+    bool followRadio();
 
     std::unique_ptr<platform::AudioOutput> audio_;
     SidetoneSource source_;
@@ -84,6 +104,8 @@ class MonitorPlayer : public QObject {
     TimePoint shift_{};  // the latency
     std::optional<int> device_;
     std::int64_t underrunsReported_ = 0;
+    RadioListener radio_;
+    bool follow_ = false;
 };
 
 }  // namespace tone

@@ -51,8 +51,8 @@ void RadioDelay::heard(std::span<const float> samples, TimePoint readAt) {
         origin_ = readAt;
         capture_.restart(static_cast<double>(delivered_), readAt);
     } else {
-        capture_.add(static_cast<double>(delivered_) - toSeconds(readAt - origin_) * rate_,
-                     readAt, rate_);
+        capture_.add(static_cast<double>(delivered_) - toSeconds(readAt - origin_) * rate_, readAt,
+                     rate_);
     }
     bank_.feed(samples);
     if (finder_) {

@@ -16,8 +16,8 @@ ToneBank::ToneBank(int frameRate)
     }
     const double binWidth = static_cast<double>(rate_) / static_cast<double>(fftSize_);
     firstBin_ = static_cast<std::size_t>(std::floor(kLowestHz / binWidth));
-    const auto lastBin = std::min(static_cast<std::size_t>(std::ceil(kHighestHz / binWidth)),
-                                  fftSize_ / 2 - 1);
+    const auto lastBin =
+        std::min(static_cast<std::size_t>(std::ceil(kHighestHz / binWidth)), fftSize_ / 2 - 1);
     bins_ = lastBin >= firstBin_ ? lastBin - firstBin_ + 1 : 0;
     history_ = static_cast<std::size_t>(std::llround(kHistorySeconds / kBlockSeconds));
     window_.resize(static_cast<std::size_t>(blockFrames_));
@@ -42,9 +42,9 @@ void ToneBank::feed(std::span<const float> samples) {
             work_[n] = pending_[n] * window_[n];
         }
         fft(work_);
-        float* row = &amplitudes_[static_cast<std::size_t>(done_ % static_cast<std::int64_t>(
-                                                               history_)) *
-                                 bins_];
+        float* row =
+            &amplitudes_[static_cast<std::size_t>(done_ % static_cast<std::int64_t>(history_)) *
+                         bins_];
         for (std::size_t k = 0; k < bins_; ++k) {
             row[k] = std::abs(work_[firstBin_ + k]);
         }

@@ -40,9 +40,9 @@ class ToneBank {
     std::size_t fftSize_ = 1;
     std::size_t firstBin_ = 0;
     std::size_t bins_ = 0;
-    std::size_t history_ = 0;        // blocks held
-    std::vector<float> window_;      // Hann
-    std::vector<float> pending_;     // samples of the block being filled
+    std::size_t history_ = 0;     // blocks held
+    std::vector<float> window_;   // Hann
+    std::vector<float> pending_;  // samples of the block being filled
     std::vector<std::complex<float>> work_;
     std::vector<float> amplitudes_;  // history_ x bins_
     std::int64_t done_ = 0;

@@ -34,8 +34,8 @@ inline std::vector<tone::KeyedStretch> keying(const std::string& text, int wpm, 
 
 // Words an operator might send, in an order that does not repeat.
 inline std::string words(int count, unsigned seed) {
-    static const char* const kWords[] = {"CQ", "TEST", "DE", "K1ABC", "5NN", "TU", "QRZ", "599",
-                                         "UR", "RST",  "OP", "73",    "AGN", "PSE", "BK", "FB"};
+    static const char* const kWords[] = {"CQ", "TEST", "DE", "K1ABC", "5NN", "TU",  "QRZ", "599",
+                                         "UR", "RST",  "OP", "73",    "AGN", "PSE", "BK",  "FB"};
     std::mt19937 pick(seed);
     std::string text;
     for (int i = 0; i < count; ++i) {
@@ -56,7 +56,9 @@ struct Radio {
     bool agc = false;      // a receiver's AGC: the gain rises in the spaces, falls in the marks
     bool clipped = false;  // overdriven: clipped at a third of the tone's level
     double secondHz = 0;   // another station's CW at this pitch, keyed at random
-    bool voice = false;    // speech-like sound instead of CW
+    bool voice = false;    // speech-like sound instead of our CW
+    bool ours = true;      // our CW is in the audio at all
+    double longerMs = 0;   // the radio lengthens each mark by this much
     unsigned seed = 1;
 };
 
@@ -72,8 +74,8 @@ inline std::vector<float> render(const Radio& r, const std::vector<tone::KeyedSt
     const auto frames = static_cast<std::size_t>(untilMs * r.rate / 1000);
     std::vector<float> out(frames);
     constexpr double kAmplitude = 0.3;
-    const double noise = kAmplitude / std::sqrt(2) * std::pow(10, -r.snrDb / 20) *
-                         std::sqrt(r.rate / 2.0 / 3000);
+    const double noise =
+        kAmplitude / std::sqrt(2) * std::pow(10, -r.snrDb / 20) * std::sqrt(r.rate / 2.0 / 3000);
     const auto delay = [&r](double t) {
         return r.stepAtMs >= 0 && t >= r.stepAtMs ? r.stepDelayMs : r.delayMs;
     };
@@ -93,16 +95,18 @@ inline std::vector<float> render(const Radio& r, const std::vector<tone::KeyedSt
     double band[2] = {0, 0};
     for (std::size_t n = 0; n < frames; ++n) {
         const double t = 1000.0 * static_cast<double>(n) / r.rate;
-        while (next < keyed.size() && keyed[next].end + delay(keyed[next].start) + 3 < t) {
+        while (next < keyed.size() &&
+               keyed[next].end + delay(keyed[next].start) + r.longerMs + 3 < t) {
             ++next;
         }
         double level = 0;
-        for (std::size_t i = next; i < keyed.size() && keyed[i].start + delay(keyed[i].start) - 3 <= t;
-             ++i) {
+        for (std::size_t i = next;
+             i < keyed.size() && keyed[i].start + delay(keyed[i].start) - 3 <= t; ++i) {
             const double d = delay(keyed[i].start);
-            level = std::max(level, ramp(t - keyed[i].start - d) * ramp(keyed[i].end + d - t));
+            level = std::max(
+                level, ramp(t - keyed[i].start - d) * ramp(keyed[i].end + d + r.longerMs - t));
         }
-        if (r.voice) {
+        if (r.voice || !r.ours) {
             level = 0;
         }
         if (r.fading) {
