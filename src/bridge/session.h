@@ -57,6 +57,7 @@ class Session : public QObject {
 
     const Relay& relay() const { return *relay_; }
     const tone::MonitorPlayer& monitor() const { return *monitor_; }
+    tone::MonitorPlayer& monitor() { return *monitor_; }
 
   signals:
     // A light went on or out.

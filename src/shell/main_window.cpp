@@ -14,6 +14,8 @@
 #include <QScrollBar>
 #include <QTextCursor>
 
+#include <cmath>
+
 #include "bridge/session.h"
 #include "devices/devices_window.h"
 #include "keyer/speed_command.h"
@@ -25,6 +27,7 @@
 #include "shell/version.h"
 #include "shell/window_layout.h"
 #include "shell/window_parts.h"
+#include "tone/monitor_player.h"
 #include "update/about_window.h"
 
 // The artwork is compiled into this library; a static library must register it itself.
@@ -35,6 +38,8 @@ static void registerArtwork() {
 namespace shell {
 
 const QString MainWindow::appVersion = QString::fromLatin1(shell::kVersion);
+const QString MainWindow::latencyHint =
+    QStringLiteral("Enter the latency (Delay time in ms) that your WIFI has.");
 
 namespace {
 
@@ -106,6 +111,17 @@ MainWindow::MainWindow(MainWindowParts parts, QWidget* parent)
     connect(VScroll3, &QScrollBar::valueChanged, this,
             [this](int pitch) { session_->SetSound(soundDeviceIndex_, pitch); });
     session_->SetSound(soundDeviceIndex_, VScroll3->value());
+
+    // The radio's delay: measured from the radio's audio when an input is chosen; shown by the
+    // latency field, and taken into it when the operator takes or follows it.
+    tone::MonitorPlayer& monitor = session_->monitor();
+    connect(&monitor, &tone::MonitorPlayer::latencyFollowed, this,
+            [this](int ms) { Text6->setText(QString::number(ms)); });
+    connect(&monitor.radio(), &tone::RadioListener::estimateChanged, this,
+            &MainWindow::showRadioDelay);
+    radioChoice_ = settings::loadRadioChoice(QDir::current());
+    monitor.setFollowRadio(radioChoice_.follow);
+    listenToRadio();
 
     Text1->setFocus();
 }
@@ -320,10 +336,69 @@ void MainWindow::openDevices() {
             soundDeviceIndex_ = position;
             session_->SetSound(soundDeviceIndex_, VScroll3->value());
         });
+        QList<devices::DevicesWindow::Input> inputs;
+        for (const auto& input : session_->monitor().radio().inputs()) {
+            inputs.push_back({input.id, input.description});
+        }
+        devicesWindow_->showRadio(inputs, QString::fromStdString(radioChoice_.input),
+                                  radioChoice_.pitchHz.value_or(0), radioChoice_.follow);
+        devicesWindow_->setStatusSource([this] { return devicesStatus(); });
+        connect(devicesWindow_, &devices::DevicesWindow::radioChosen, this,
+                [this](const QString& id, int pitchHz) {
+                    radioChoice_.input = id.toStdString();
+                    radioChoice_.pitchHz = pitchHz > 0 ? std::optional(pitchHz) : std::nullopt;
+                    saveRadioChoice();
+                    listenToRadio();
+                });
+        connect(devicesWindow_, &devices::DevicesWindow::followRadio, this, [this](bool follow) {
+            radioChoice_.follow = follow;
+            saveRadioChoice();
+            session_->monitor().setFollowRadio(follow);
+        });
+        connect(devicesWindow_, &devices::DevicesWindow::takeRadioDelay, this,
+                [this] { session_->monitor().takeRadioDelay(); });
     }
     devicesWindow_->show();
     devicesWindow_->raise();
     devicesWindow_->activateWindow();
+}
+
+void MainWindow::listenToRadio() {
+    const auto pitch =
+        radioChoice_.pitchHz ? std::optional<double>(*radioChoice_.pitchHz) : std::nullopt;
+    session_->monitor().listenToRadio(QString::fromStdString(radioChoice_.input), pitch);
+}
+
+// The choice is kept at once: it lives in a file of its own, not in the settings file.
+void MainWindow::saveRadioChoice() {
+    const QString failed = settings::saveRadioChoice(QDir::current(), radioChoice_);
+    if (!failed.isEmpty()) {
+        qWarning("radio audio: the choice could not be saved: %s", qUtf8Printable(failed));
+    }
+}
+
+// The latency field's tooltip carries the radio's delay as measured.
+void MainWindow::showRadioDelay() {
+    const auto estimate = session_->monitor().radio().estimate();
+    Text6->setToolTip(
+        estimate
+            ? latencyHint +
+                  QStringLiteral("\nRadio delay measured: %1 ms.").arg(estimate->delayMs, 0, 'f', 1)
+            : latencyHint);
+}
+
+// The Devices window's status line: the sidetone's output, then the radio's delay.
+QString MainWindow::devicesStatus() const {
+    const tone::MonitorPlayer& monitor = session_->monitor();
+    QString sound = monitor.soundProblem();
+    if (sound.isEmpty()) {
+        const std::int64_t underruns = monitor.underruns();
+        sound = QStringLiteral("Sidetone: %1 ms of sound buffered; %2.")
+                    .arg(std::lround(monitor.bufferSeconds() * 1000))
+                    .arg(underruns == 0 ? QStringLiteral("no underruns")
+                                        : QStringLiteral("%1 underruns").arg(underruns));
+    }
+    return sound + QLatin1Char('\n') + monitor.radio().statusText();
 }
 
 void MainWindow::openAbout() {

@@ -12,6 +12,7 @@
 #include "platform/audio_output.h"
 #include "platform/message_boxes.h"
 #include "platform/serial_port.h"
+#include "shell/radio_choice.h"
 
 class QAction;
 class QCheckBox;
@@ -55,6 +56,8 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     static const QString appVersion;
+    // The latency field's tooltip (the measured radio delay is added below it).
+    static const QString latencyHint;
 
     // The text the monitor has still to sound.
     std::string monitorQueue() const;
@@ -92,11 +95,16 @@ class MainWindow : public QMainWindow {
     void showWhatFits();
     void showHelp();
     void openDevices();
+    void listenToRadio();
+    void saveRadioChoice();
+    void showRadioDelay();
+    QString devicesStatus() const;
     void openAbout();
     void endWithoutSaving();
 
     platform::MessageBoxes& messages_;
     int soundDeviceIndex_ = 0;
+    settings::RadioChoice radioChoice_;
     bool saveOnEnd_ = true;
     bool ended_ = false;
     bool showingLoggerSpeed_ = false;  // the bar shows the logger's speed: nothing to send

@@ -108,8 +108,7 @@ void MainWindow::buildControls() {
                                  "destination app"));
     Shape2 = shape("Shape2", twips(2640, 1080, 735, 255));
     label("Label5", QStringLiteral("Latency             MS"), twips(1680, 480, 1455, 375));
-    Text6 = field("Text6", QStringLiteral("2"), twips(2280, 480, 495, 375),
-                  QStringLiteral("Enter the latency (Delay time in ms) that your WIFI has."));
+    Text6 = field("Text6", QStringLiteral("2"), twips(2280, 480, 495, 375), latencyHint);
     label("Label4", QStringLiteral("Volume   Pitch"), twips(360, 1680, 1335, 375));
     // Volume in hundredths of a dB; the pitch is a tenth of the supplied tone's frequency.
     VScroll1 = bar("VScroll1", -3000, 0, -2000, twips(480, 2040, 255, 1575), [](int level) {

@@ -9,6 +9,7 @@ namespace {
 
 const QString kWrittenName = QStringLiteral("VanTrel.ini");
 const QString kTestedName = QStringLiteral("Vantrel.ini");
+const QString kRadioName = QStringLiteral("VanTrelRadio.ini");
 // Far more than seven lines can need; a larger file is read only this far.
 constexpr qint64 kMostBytesRead = 4 * 1024 * 1024;
 
@@ -54,6 +55,28 @@ QString save(const QDir& dir, const Values& values) {
         return platform::overwriteInPlace(path, bytes);
     }
     return file.errorString();
+}
+
+RadioChoice loadRadioChoice(const QDir& dir) {
+    QFile file(dir.filePath(kRadioName));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    const QByteArray bytes = file.read(kMostBytesRead);
+    return decodeRadioChoice(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+}
+
+QString saveRadioChoice(const QDir& dir, const RadioChoice& choice) {
+    const std::string content = encodeRadioChoice(choice);
+    platform::WholeFileWriter file(dir.filePath(kRadioName));
+    if (!file.open()) {
+        return file.errorString();
+    }
+    return file.write(QByteArrayView(content.data(), static_cast<qsizetype>(content.size()))) &&
+                   file.commit()
+               ? QString()
+               : file.errorString();
 }
 
 }  // namespace settings

@@ -5,6 +5,7 @@
 
 #include <optional>
 
+#include "shell/radio_choice.h"
 #include "shell/settings_codec.h"
 
 // The settings file in the working directory. Its name has always been written "VanTrel.ini"
@@ -22,5 +23,11 @@ std::optional<Loaded> load(const QDir& dir);
 // file but the file itself may be written, it is overwritten in place, with the same checks.
 // Returns an empty string on success, otherwise why it failed.
 QString save(const QDir& dir, const Values& values);
+
+// The radio choice's own file in `dir` ("VanTrelRadio.ini"): read (the defaults when there is
+// none or it cannot be read) and written whole or not at all (an empty string on success,
+// otherwise why it failed).
+RadioChoice loadRadioChoice(const QDir& dir);
+QString saveRadioChoice(const QDir& dir, const RadioChoice& choice);
 
 }  // namespace settings

@@ -21,6 +21,7 @@
 
 #include "devices/devices_window.h"
 #include "shell/main_window.h"
+#include "shell/radio_choice.h"
 #include "support/event_loop.h"
 #include "support/fake_serial_port.h"
 #include "support/recording_message_boxes.h"
@@ -89,6 +90,10 @@ class MainWindowTest : public testing::Test {
     RecordingMessageBoxes messages;
     std::unique_ptr<shell::MainWindow> window;
 };
+
+QByteArray encodeRadioChoiceForTest(const settings::RadioChoice& choice) {
+    return QByteArray::fromStdString(settings::encodeRadioChoice(choice));
+}
 
 QString withoutMnemonic(QString text) {
     return text.remove(QLatin1Char('&'));
@@ -729,6 +734,31 @@ TEST_F(MainWindowTest, SoundBringsTheOpenDevicesWindowForward) {
     EXPECT_EQ(window->findChild<devices::DevicesWindow*>(), devices);
     EXPECT_TRUE(devices->isVisible());
     EXPECT_EQ(list->currentText(), "chosen, not applied");
+}
+
+// The radio's input is kept in a file of its own; the settings file stays as other tools read it.
+TEST_F(MainWindowTest, TheRadioChoiceLivesInItsOwnFile) {
+    const QByteArray settings("1\r\n2\r\n-2000 \r\n 28 \r\n2\r\n 0 \r\n 6000 \r\n");
+    writeSettings(QStringLiteral("VanTrel.ini"), settings);
+    writeSettings(QStringLiteral("VanTrelRadio.ini"), "input=rx.monitor\npitch=650\nfollow=1\n");
+    open();
+    menu("Dev")->trigger();
+    auto* devices = window->findChild<devices::DevicesWindow*>();
+    ASSERT_NE(devices, nullptr);
+    auto* inputs = devices->findChild<QComboBox*>(QStringLiteral("Combo2"));
+    EXPECT_EQ(inputs->currentText(), "rx.monitor (not found)");
+    auto* status = devices->findChild<QLabel*>(QStringLiteral("Label4"));
+    EXPECT_TRUE(status->text().contains("could not be opened")) << status->text().toStdString();
+
+    inputs->setCurrentIndex(0);
+    emit inputs->activated(0);  // none
+    EXPECT_EQ(readSettings(QStringLiteral("VanTrelRadio.ini")),
+              encodeRadioChoiceForTest({"", 650, true}));
+    QTest::qWait(devices::DevicesWindow::kStatusEveryMs * 2);
+    EXPECT_TRUE(status->text().contains("Radio audio: none chosen."))
+        << status->text().toStdString();
+    window->close();
+    EXPECT_EQ(readSettings(), settings);
 }
 
 // The port fields show a whole "COM17": the text fits, so the field never scrolls it. Run at
