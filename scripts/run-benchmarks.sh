@@ -11,6 +11,9 @@ echo "== monitor (sidetone timing, onsets, CPU)"
 echo
 echo "== fidelity (the sidetone against the simulated keyer's keying)"
 "$dir/bench/bench_fidelity"
+echo
+echo "== radio delay (measured from the radio's audio; synthetic audio)"
+"$dir/bench/bench_radio_delay"
 # The loaded run takes ten minutes: LOADED=1 adds it (BENCH_LOADED_SECONDS shortens it).
 if [ -n "${LOADED:-}" ]; then
   echo

@@ -271,6 +271,62 @@ cases() {
     'kLongestBuffer = ' '0.300' '3.000' '0.030' tone_tests
   tenfold "the longest latency" src/tone/latency_plan.h \
     'kLongestLatencyMs = ' '3600e3' '36000e3' '360e3' tone_tests
+  # The radio's delay, heard in the radio's audio
+  mutant "the delay taken the wrong way round" src/tone/delay_estimator.cpp \
+    'matches_.push_back({edge.at - (edge.down ? nearest->start : nearest->end), edge.down});' \
+    'matches_.push_back({(edge.down ? nearest->start : nearest->end) - edge.at, edge.down});' \
+    radio_delay_tests
+  mutant "a key-down matched with a key-up" src/tone/delay_estimator.cpp \
+    'const double t = edge.down ? s.start : s.end;' 'const double t = edge.down ? s.end : s.start;' \
+    radio_delay_tests
+  mutant "the envelope filter's delay off by a frame" src/tone/edge_finder.cpp \
+    'delay_(3.0 * static_cast<double>(length_ - 1) / 2),' \
+    'delay_(3.0 * static_cast<double>(length_) / 2),' radio_delay_tests
+  mutant "a key-up placed without the filter's delay" src/tone/edge_finder.cpp \
+    'out.push_back({crossing(count_ - back, count_, half, false) - delay_, false});' \
+    'out.push_back({crossing(count_ - back, count_, half, false), false});' radio_delay_tests
+  mutant "the median of all edges, however the radio lengthens its marks" \
+    src/tone/delay_estimator.cpp \
+    'downs.size() >= 3 && ups.size() >= 3 ? (median(downs) + median(ups)) / 2 : median(all);' \
+    'median(all);' radio_delay_tests
+  tenfold "the edge gate" src/tone/delay_estimator.h 'kGateMs = ' '8' '80' '0.8' radio_delay_tests
+  tenfold "the edges an estimate needs" src/tone/delay_estimator.h \
+    'kLeast = ' '10' '100' '1' radio_delay_tests
+  tenfold "the spread an estimate allows" src/tone/delay_estimator.h \
+    'kMostSpreadMs = ' '2.0' '20.0' '0.2' radio_delay_tests
+  tenfold "the longest delay looked for" src/tone/delay_estimator.h \
+    'kLongestDelayMs = ' '3000' '30000' '300' radio_delay_tests
+  tenfold "the correlation a match needs" src/tone/delay_estimator.h \
+    'kLeastCorrelation = ' '0.7' '7' '0.07' radio_delay_tests
+  tenfold "the coarse search's window" src/tone/radio_delay.h \
+    'kSearchWindowSeconds = ' '4.0' '40.0' '0.4' radio_delay_tests
+  tenfold "a change of delay that unlocks" src/tone/radio_delay.h \
+    'kRelockMs = ' '20' '200' '2' radio_delay_tests
+  # Following the measured delay
+  tenfold "the change that is jitter" src/tone/latency_follower.h \
+    'kLeastChangeMs = ' '2' '20' '0.2' tone_tests
+  tenfold "the uncertainty followed" src/tone/latency_follower.h \
+    'kMostUncertainMs = ' '1' '10' '0.1' tone_tests
+  mutant "the sidetone's own monitor listened to" src/tone/latency_follower.cpp \
+    'return !outputId.empty() && inputId == outputId + ".monitor";' 'return false;' tone_tests
+  mutant "the latency follows inside a word" src/tone/monitor_player.cpp \
+    'LatencyFollower::next(latencyMs_, estimate, mirror_.betweenWords(now()))' \
+    'LatencyFollower::next(latencyMs_, estimate, true)' tone_player_tests
+  mutant "a word's end never looked for" src/tone/monitor_player.cpp \
+    'waitMs = std::min(waitMs.value_or(kFollowRecheckMs), kFollowRecheckMs);' '' \
+    tone_player_tests
+  mutant "the keyer's own timeline shifted by the latency" src/tone/monitor_player.cpp \
+    'radio_.keyerStream(events, forwardedAt);' 'radio_.keyerStream(events, forwardedAt + shift_);' \
+    tone_player_tests
+  # The radio choice's file
+  mutant "any pitch read" src/shell/radio_choice.cpp \
+    'hz < RadioChoice::kLowestPitchHz || hz > RadioChoice::kHighestPitchHz) {' 'false) {' \
+    settings_tests
+  mutant "an id's line end kept" src/shell/radio_choice.cpp \
+    "std::erase_if(input, [](char c) { return c == '\\n' || c == '\\r'; });" '' settings_tests
+  mutant "the radio choice written into the settings folder's other file" \
+    src/shell/settings_file.cpp 'const QString kRadioName = QStringLiteral("VanTrelRadio.ini");' \
+    'const QString kRadioName = QStringLiteral("VanTrel.ini");' main_window_tests
 }
 
 only=${1:-}
@@ -330,7 +386,8 @@ program_path() { find "$build" -name "$1" -type f -perm -u+x | head -n 1; }
 run_program() {  # program -> its exit status
   local path
   path=$(program_path "$1")
-  (cd "$scratch" && QT_QPA_PLATFORM=offscreen timeout 600 \
+  # The first failure is enough: a caught case ends early.
+  (cd "$scratch" && QT_QPA_PLATFORM=offscreen GTEST_FAIL_FAST=1 timeout 600 \
     ./scripts/with-sound-server.sh "$path" >"$scratch/run.log" 2>&1)
 }
 for t in "${targets[@]}"; do

@@ -129,7 +129,7 @@ TEST(RadioDelay, AGivenPitchIsListenedTo) {
 }
 
 // With no CW of ours in the audio there is no estimate: not in silence, noise or speech, nor in
-// another station's CW.
+// another station's CW; nor a delay longer than any radio's, which would be a match by chance.
 TEST(RadioDelay, WithoutOurCwThereIsNoEstimate) {
     const struct {
         const char* what;
@@ -139,6 +139,7 @@ TEST(RadioDelay, WithoutOurCwThereIsNoEstimate) {
         {"noise", {.snrDb = -20}},
         {"speech", {.snrDb = 20, .voice = true}},
         {"another station only", {.snrDb = 20, .secondHz = 700, .ours = false}},
+        {"a delay past the longest looked for", {.delayMs = 3600, .snrDb = 20}},
     };
     for (const auto& c : cases) {
         const Heard h = listen(c.radio, 30000);
