@@ -285,10 +285,10 @@ cases() {
   mutant "a key-up placed without the filter's delay" src/tone/edge_finder.cpp \
     'out.push_back({crossing(count_ - back, count_, half, false) - delay_, false});' \
     'out.push_back({crossing(count_ - back, count_, half, false), false});' radio_delay_tests
-  mutant "the median of all edges, however the radio lengthens its marks" \
-    src/tone/delay_estimator.cpp \
-    'downs.size() >= 3 && ups.size() >= 3 ? (median(downs) + median(ups)) / 2 : median(all);' \
-    'median(all);' radio_delay_tests
+  mutant "the key-ups' delay taken with the key-downs'" src/tone/delay_estimator.cpp \
+    'e.delayMs = downMedian;' 'e.delayMs = (downMedian + upMedian) / 2;' radio_delay_tests
+  tenfold "a radio's lengthened marks" src/tone/delay_estimator.h \
+    'kLongestLengtheningMs = ' '20' '200' '2' radio_delay_tests
   tenfold "the edge gate" src/tone/delay_estimator.h 'kGateMs = ' '8' '80' '0.8' radio_delay_tests
   tenfold "the edges an estimate needs" src/tone/delay_estimator.h \
     'kLeast = ' '10' '100' '1' radio_delay_tests

@@ -183,18 +183,15 @@ void DelayTracker::heard(const HeardEdge& edge, std::span<const KeyedStretch> ke
         return;
     }
     const double want = edge.at - delayMs();
+    const double earliest = want - kGateMs - (edge.down ? 0 : kLongestLengtheningMs);
+    const double latest = want + kGateMs;
     const KeyedStretch* nearest = nullptr;
-    double distance = kGateMs;
     int within = 0;
     for (const KeyedStretch& s : keyed) {
         const double t = edge.down ? s.start : s.end;
-        const double d = std::abs(t - want);
-        if (d <= kGateMs) {
+        if (t >= earliest && t <= latest) {
             ++within;
-            if (d <= distance) {
-                distance = d;
-                nearest = &s;
-            }
+            nearest = &s;
         }
     }
     if (nearest == nullptr || within != 1) {
@@ -206,35 +203,31 @@ void DelayTracker::heard(const HeardEdge& edge, std::span<const KeyedStretch> ke
     }
 }
 
-// The median of the downs and the median of the ups, averaged: a radio that lengthens or
-// shortens its marks moves the two apart, not their middle.
+// The key-downs' median; each kind's spread about its own median (a radio that lengthens its
+// marks moves its key-ups as one).
 std::optional<DelayEstimate> DelayTracker::estimate() const {
-    if (matches_.size() < kLeast) {
-        return std::nullopt;
-    }
     std::vector<double> downs;
     std::vector<double> ups;
-    std::vector<double> all;
     for (const Match& m : matches_) {
         (m.down ? downs : ups).push_back(m.offset);
-        all.push_back(m.offset);
     }
-    const double middle =
-        downs.size() >= 3 && ups.size() >= 3 ? (median(downs) + median(ups)) / 2 : median(all);
+    if (matches_.size() < kLeast || downs.size() < kLeastDowns) {
+        return std::nullopt;
+    }
+    const double downMedian = median(downs);
+    const double upMedian = median(ups);
     std::vector<double> deviations;
     for (const Match& m : matches_) {
-        const double kindMedian =
-            downs.size() >= 3 && ups.size() >= 3 ? median(m.down ? downs : ups) : middle;
-        deviations.push_back(std::abs(m.offset - kindMedian));
+        deviations.push_back(std::abs(m.offset - (m.down ? downMedian : upMedian)));
     }
     const double spread = median(deviations);
     if (spread > kMostSpreadMs) {
         return std::nullopt;
     }
     DelayEstimate e;
-    e.delayMs = middle;
-    e.plusMinusMs = 1.4826 * spread / std::sqrt(static_cast<double>(all.size()));
-    e.edges = all.size();
+    e.delayMs = downMedian;
+    e.plusMinusMs = 1.4826 * spread / std::sqrt(static_cast<double>(downs.size()));
+    e.edges = matches_.size();
     return e;
 }
 

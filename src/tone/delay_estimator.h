@@ -62,13 +62,19 @@ struct DelayEstimate {
 // Matches heard edges with the keyer's edges near the delay so far and keeps the recent ones.
 class DelayTracker {
   public:
-    // A heard edge matches a keyer edge of the same kind this close to the delay so far (keyed
-    // edges are further apart than twice this: one match at most); the last kKept matches are
-    // kept; an estimate needs kLeast of them, spread no more than kMostSpreadMs (the median's
-    // absolute deviation).
+    // A heard edge matches a keyer edge of the same kind this close to the delay so far; a
+    // key-up also up to kLongestLengtheningMs later, for a radio that lengthens its marks (a
+    // slow release, a receiver's hang). Keyed edges of a kind are further apart than the window:
+    // one match at most. The last kKept matches are kept; an estimate needs kLeast of them,
+    // spread no more than kMostSpreadMs (the median's absolute deviation).
+    //
+    // The delay is the key-downs': each element starts the delay after the keyer starts it,
+    // however long the radio makes it. The key-ups confirm the match and how sure it is.
     static constexpr double kGateMs = 8;
+    static constexpr double kLongestLengtheningMs = 20;
     static constexpr std::size_t kKept = 40;
     static constexpr std::size_t kLeast = 10;
+    static constexpr std::size_t kLeastDowns = 4;
     static constexpr double kMostSpreadMs = 2.0;
 
     // Starts afresh at a coarse delay.
