@@ -301,7 +301,7 @@ cases() {
   tenfold "the coarse search's window" src/tone/radio_delay.h \
     'kSearchWindowSeconds = ' '4.0' '40.0' '0.4' radio_delay_tests
   tenfold "a change of delay that unlocks" src/tone/radio_delay.h \
-    'kRelockMs = ' '20' '200' '2' radio_delay_tests
+    'kRelockMs = ' '8' '80' '0.8' radio_delay_tests
   # Following the measured delay
   tenfold "the change that is jitter" src/tone/latency_follower.h \
     'kLeastChangeMs = ' '2' '20' '0.2' tone_tests

@@ -178,13 +178,32 @@ double DelayTracker::delayMs() const {
     return e ? e->delayMs : coarse_;
 }
 
+double DelayTracker::middleMs() const {
+    const auto e = estimate();
+    if (!e) {
+        return coarse_;
+    }
+    std::vector<double> ups;
+    for (const Match& m : matches_) {
+        if (!m.down) {
+            ups.push_back(m.offset);
+        }
+    }
+    return ups.empty() ? e->delayMs : (e->delayMs + median(ups)) / 2;
+}
+
+// Before an estimate the delay so far is the coarse one, the marks' middles: a lengthened mark's
+// key-down comes up to half the lengthening before it, its key-up as much after. With an
+// estimate it is the key-downs' own, and a key-up comes up to the whole lengthening after it.
 void DelayTracker::heard(const HeardEdge& edge, std::span<const KeyedStretch> keyed) {
     if (!locked_) {
         return;
     }
+    const bool estimated = estimate().has_value();
     const double want = edge.at - delayMs();
-    const double earliest = want - kGateMs - (edge.down ? 0 : kLongestLengtheningMs);
-    const double latest = want + kGateMs;
+    const double lengthening = estimated ? kLongestLengtheningMs : kLongestLengtheningMs / 2;
+    const double earliest = want - kGateMs - (edge.down ? 0 : lengthening);
+    const double latest = want + kGateMs + (edge.down && !estimated ? lengthening : 0);
     const KeyedStretch* nearest = nullptr;
     int within = 0;
     for (const KeyedStretch& s : keyed) {

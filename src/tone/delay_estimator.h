@@ -83,6 +83,9 @@ class DelayTracker {
     bool locked() const { return locked_; }
     // The best delay so far: the estimate's, or the coarse one.
     double delayMs() const;
+    // The delay of the marks' middles, as the coarse search sees it: between the key-downs' and
+    // the key-ups' delays.
+    double middleMs() const;
     void heard(const HeardEdge& edge, std::span<const KeyedStretch> keyed);
     std::optional<DelayEstimate> estimate() const;
 

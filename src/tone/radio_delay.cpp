@@ -90,7 +90,7 @@ void RadioDelay::search(double nowMs) {
         disagreements_ = 0;
         return;
     }
-    if (std::abs(match->delayMs - tracker_.delayMs()) < kRelockMs) {
+    if (std::abs(match->delayMs - tracker_.middleMs()) < kRelockMs) {
         disagreements_ = 0;
         if (!givenPitch_ && std::abs(match->pitchHz - finder_->pitchHz()) > kRepitchHz) {
             startEdgeFinder(match->pitchHz);

@@ -21,10 +21,11 @@ class RadioDelay {
   public:
     // The coarse search runs every kSearchEverySeconds of audio over the last
     // kSearchWindowSeconds; once a delay is held, a coarse match kRelockMs or more away from it,
-    // twice in a row, means the delay changed, and the match is taken up afresh there.
+    // twice in a row, means the delay changed, and the match is taken up afresh there. No more
+    // than the edge tracker's gate: a step the gate no longer follows must start afresh.
     static constexpr double kSearchEverySeconds = 0.5;
     static constexpr double kSearchWindowSeconds = 4.0;
-    static constexpr double kRelockMs = 20;
+    static constexpr double kRelockMs = 8;
     // Once the pitch is known, the edges are looked for in the audio of the last kRawSeconds
     // too, so an estimate comes from what has been heard already. A pitch found this far from
     // the one used starts the edge finder again.

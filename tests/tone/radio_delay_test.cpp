@@ -152,34 +152,77 @@ TEST(RadioDelay, WithoutOurCwThereIsNoEstimate) {
 }
 
 // A delay that steps from 250 to 400 ms (the network's route changed) is followed within two
-// words.
+// words; one that steps by a little more than an edge's gate either way, within four.
 TEST(RadioDelay, AStepInTheDelayIsFollowedWithinTwoWords) {
-    const Radio r{.delayMs = 250, .stepAtMs = 15000, .stepDelayMs = 400, .snrDb = 20};
-    const auto keyed = radio_audio::keying(radio_audio::words(40, r.seed), 25, 500);
-    const auto audio = radio_audio::render(r, keyed, 30000);
-    tone::RadioDelay delay(r.rate);
-    const auto chunk = static_cast<std::size_t>(r.rate / 100);
-    std::optional<double> followedAt;
-    for (std::size_t from = 0; from < audio.size(); from += chunk) {
-        const double readMs = 1000.0 * static_cast<double>(from + chunk) / r.rate;
-        std::vector<KeyedStretch> sofar;
-        for (const KeyedStretch& s : keyed) {
-            if (s.start < readMs) {
-                sofar.push_back({s.start, std::min(s.end, readMs)});
+    for (const double to : {400.0, 262.0, 244.0}) {
+        const Radio r{.delayMs = 250, .stepAtMs = 15000, .stepDelayMs = to, .snrDb = 20};
+        const auto keyed = radio_audio::keying(radio_audio::words(40, r.seed), 25, 500);
+        const auto audio = radio_audio::render(r, keyed, 30000);
+        tone::RadioDelay delay(r.rate);
+        const auto chunk = static_cast<std::size_t>(r.rate / 100);
+        std::optional<double> followedAt;
+        for (std::size_t from = 0; from < audio.size(); from += chunk) {
+            const double readMs = 1000.0 * static_cast<double>(from + chunk) / r.rate;
+            std::vector<KeyedStretch> sofar;
+            for (const KeyedStretch& s : keyed) {
+                if (s.start < readMs) {
+                    sofar.push_back({s.start, std::min(s.end, readMs)});
+                }
+            }
+            delay.keyed(sofar);
+            delay.heard(std::span(audio).subspan(from, chunk), tone::fromSeconds(readMs / 1000));
+            const auto e = delay.estimate();
+            if (readMs < 15000) {
+                ASSERT_TRUE(readMs < 5000 || (e && std::abs(e->delayMs - 250) < 1)) << readMs;
+            } else if (!followedAt && e && std::abs(e->delayMs - to) < 1) {
+                followedAt = readMs;
             }
         }
-        delay.keyed(sofar);
-        delay.heard(std::span(audio).subspan(from, chunk), tone::fromSeconds(readMs / 1000));
-        const auto e = delay.estimate();
-        if (readMs < 15000) {
-            ASSERT_TRUE(readMs < 5000 || (e && std::abs(e->delayMs - 250) < 1)) << readMs;
-        } else if (!followedAt && e && std::abs(e->delayMs - 400) < 1) {
-            followedAt = readMs;
-        }
+        ASSERT_TRUE(followedAt) << "to " << to;
+        // Two words at 25 wpm are 4.8 s. A small step first has to fill most of the coarse
+        // search's window before it is seen as a step: four words.
+        EXPECT_LT(*followedAt - 15000 - to, std::abs(to - 250) > 50 ? 4800 : 9600) << "to " << to;
     }
-    ASSERT_TRUE(followedAt);
-    // Two words at 25 wpm are 4.8 s.
-    EXPECT_LT(*followedAt - 15000 - 400, 4800);
+}
+
+// Which heard edge is taken for which keyed one: only one of its own kind near the delay so far,
+// a key-up also a little later (a radio that lengthens its marks), and never one of two.
+TEST(DelayTracker, MatchesAnEdgeOnlyWithTheOneKeyedEdgeNearTheDelay) {
+    std::vector<KeyedStretch> keyed;
+    for (int i = 0; i < 10; ++i) {
+        keyed.push_back({1000.0 * i, 1000.0 * i + 60});
+    }
+    keyed.push_back({20000, 20005});  // two short marks close together
+    keyed.push_back({20010, 20015});
+    const struct {
+        const char* what;
+        bool down;
+        double keyedAt;  // the keyed edge it is heard for
+        double offMs;    // heard this far from keyed + 250 ms
+        bool matched;
+    } cases[] = {
+        {"a key-down 5 ms late", true, 5000, 5, true},
+        {"a key-down 5 ms early", true, 5000, -5, true},
+        {"a key-down 12 ms late", true, 5000, 12, false},
+        {"a key-down 12 ms early", true, 5000, -12, false},
+        {"a key-up 15 ms late: a lengthened mark", false, 5060, 15, true},
+        {"a key-up 26 ms late", false, 5060, 26, true},
+        {"a key-up 35 ms late", false, 5060, 35, false},
+        {"a key-up 12 ms early", false, 5060, -12, false},
+        {"a key-down between two keyed ones", true, 20005, 2, false},
+    };
+    for (const auto& c : cases) {
+        tone::DelayTracker tracker;
+        tracker.lockAt(250);
+        for (const KeyedStretch& k : std::span(keyed).first(5)) {  // ten edges right on time
+            tracker.heard({k.start + 250, true}, keyed);
+            tracker.heard({k.end + 250, false}, keyed);
+        }
+        ASSERT_TRUE(tracker.estimate()) << c.what;
+        ASSERT_EQ(tracker.estimate()->edges, 10u) << c.what;
+        tracker.heard({c.keyedAt + 250 + c.offMs, c.down}, keyed);
+        EXPECT_EQ(tracker.estimate()->edges, c.matched ? 11u : 10u) << c.what;
+    }
 }
 
 }  // namespace
