@@ -225,4 +225,23 @@ TEST(DelayTracker, MatchesAnEdgeOnlyWithTheOneKeyedEdgeNearTheDelay) {
     }
 }
 
+// Edges that each match but scatter by several milliseconds (chance matches, a smeared signal)
+// make no estimate; the same edges a few tenths apart do.
+TEST(DelayTracker, ScatteredMatchesMakeNoEstimate) {
+    for (const double scatter : {5.0, 0.3}) {
+        tone::DelayTracker tracker;
+        tracker.lockAt(250);
+        std::vector<KeyedStretch> keyed;
+        for (int i = 0; i < 8; ++i) {
+            keyed.push_back({1000.0 * i, 1000.0 * i + 60});
+        }
+        for (int i = 0; i < 8; ++i) {
+            const double off = (i % 2 == 0 ? 1 : -1) * scatter;
+            tracker.heard({keyed[i].start + 250 + off, true}, keyed);
+            tracker.heard({keyed[i].end + 250 - off, false}, keyed);
+        }
+        EXPECT_EQ(tracker.estimate().has_value(), scatter < 1) << scatter;
+    }
+}
+
 }  // namespace
