@@ -38,7 +38,8 @@ void KeyedTone::render(std::int64_t first, std::span<float> out) {
         const double e = envelope(n);
         if (e > 0) {
             // The phase from the frame number itself: the tone never drifts or jumps.
-            out[i] += static_cast<float>(level_ * e * std::sin(std::fmod(step * n, 2 * std::numbers::pi)));
+            out[i] += static_cast<float>(level_ * e *
+                                         std::sin(std::fmod(step * n, 2 * std::numbers::pi)));
         }
     }
 }

@@ -311,5 +311,14 @@ int main(int argc, char** argv) {
     } else {
         fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
     }
-    return simulation.run(readStdin);
+    const int code = simulation.run(readStdin);
+    if (radio != nullptr && stopRequested == 0) {
+        // The radio is still to play the last words: it lags the keyer by its delay.
+        auto longest = options->radio.delay;
+        for (const auto& step : options->radio.steps) {
+            longest = std::max(longest, step.delay);
+        }
+        radio->finish(longest + 1s);
+    }
+    return code;
 }

@@ -95,8 +95,9 @@ std::optional<Options> parseOptions(const std::vector<std::string>& arguments) {
         } else if (arg == "--app-port" || arg == "--keyer-port" || arg == "--speed") {
             const auto n = parseInt(value);
             ok = n.has_value();
-            (arg == "--app-port" ? o.appPort : arg == "--keyer-port" ? o.keyerPort : o.speed) =
-                n.value_or(0);
+            (arg == "--app-port"     ? o.appPort
+             : arg == "--keyer-port" ? o.keyerPort
+                                     : o.speed) = n.value_or(0);
         } else if (arg == "--script") {
             o.script = value;
         } else if (arg == "--log") {

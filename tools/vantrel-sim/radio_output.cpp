@@ -12,13 +12,23 @@ namespace sim {
 
 RadioOutput::RadioOutput(const std::string& sink, const RadioSoundSettings& settings,
                          std::ostream* log)
-    : sink_(sink), sound_(settings), log_(log), clock_(settings.frameRate),
+    : sink_(sink),
+      sound_(settings),
+      log_(log),
+      clock_(settings.frameRate),
       rate_(settings.frameRate) {}
 
 RadioOutput::~RadioOutput() {
     stop_ = true;
     if (thread_.joinable()) {
         thread_.join();
+    }
+    // What was placed and is still to play goes into the log all the same.
+    for (const Placed& edge : placed_) {
+        if (log_ != nullptr) {
+            *log_ << clock_.timeOf(edge.frame).time_since_epoch().count()
+                  << (edge.down ? " down" : " up") << std::endl;
+        }
     }
     if (stream_ != nullptr) {
         pa_simple_free(stream_);
@@ -47,6 +57,19 @@ bool RadioOutput::start() {
 void RadioOutput::key(Time at, bool down) {
     const std::lock_guard lock(queueLock_);
     queue_.push_back({at, down});
+    allPlaced_ = false;
+}
+
+void RadioOutput::finish(Duration longest) {
+    const Time end = Clock::now() + longest;
+    const auto ramp = std::chrono::duration_cast<Duration>(
+        std::chrono::duration<double>(KeyedTone::kRampSeconds));
+    while (Clock::now() < end && thread_.joinable()) {
+        if (allPlaced_ && Clock::now() > Time(Duration(lastEdgeNs_.load())) + ramp) {
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 // Hands the sound every waiting edge whose ramp reaches into the block that ends at `blockEnd`,
@@ -56,6 +79,7 @@ void RadioOutput::placeEdges(std::int64_t blockEnd) {
         const std::lock_guard lock(queueLock_);
         waiting_.insert(waiting_.end(), queue_.begin(), queue_.end());
         queue_.clear();
+        allPlaced_ = waiting_.empty();
     }
     const double halfRamp = KeyedTone::kRampSeconds * rate_ / 2;
     while (!waiting_.empty()) {
@@ -66,11 +90,27 @@ void RadioOutput::placeEdges(std::int64_t blockEnd) {
         }
         frame = std::max(frame, static_cast<double>(written_) + halfRamp);
         sound_.key(frame, edge.down);
-        if (log_ != nullptr) {
-            *log_ << clock_.timeOf(frame).time_since_epoch().count()
-                  << (edge.down ? " down" : " up") << std::endl;
-        }
+        placed_.push_back({frame, edge.down});
         waiting_.pop_front();
+        lastEdgeNs_ = clock_.timeOf(frame).time_since_epoch().count();
+        if (waiting_.empty()) {
+            const std::lock_guard lock(queueLock_);
+            allPlaced_ = queue_.empty();
+        }
+    }
+}
+
+// Logs each placed edge once it plays, on the clock as the server's latest reports have it:
+// after a stall or an underrun the frames already placed play later than first thought, and
+// the log tells when they really did.
+void RadioOutput::logPlayed() {
+    const double now = clock_.frameAt(Clock::now());
+    while (!placed_.empty() && placed_.front().frame <= now) {
+        if (log_ != nullptr) {
+            *log_ << clock_.timeOf(placed_.front().frame).time_since_epoch().count()
+                  << (placed_.front().down ? " down" : " up") << std::endl;
+        }
+        placed_.pop_front();
     }
 }
 
@@ -92,6 +132,7 @@ void RadioOutput::run() {
         if (latency != static_cast<pa_usec_t>(-1)) {
             clock_.report(written_, Clock::now() + std::chrono::microseconds(latency));
         }
+        logPlayed();
     }
 }
 

@@ -38,6 +38,8 @@ class RadioOutput {
     const std::string& error() const { return error_; }
     // The key goes down or up at `at` on the monotonic clock (edges in time order).
     void key(Time at, bool down);
+    // Waits until every edge given has been played (its ramp included), at most `longest`.
+    void finish(Duration longest);
 
   private:
     struct Edge {
@@ -46,6 +48,7 @@ class RadioOutput {
     };
     void run();
     void placeEdges(std::int64_t blockEnd);
+    void logPlayed();
 
     std::string sink_;
     RadioSound sound_;
@@ -57,9 +60,16 @@ class RadioOutput {
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::mutex queueLock_;
-    std::deque<Edge> queue_;  // from the keyer's loop, guarded by queueLock_
+    std::deque<Edge> queue_;    // from the keyer's loop, guarded by queueLock_
     std::deque<Edge> waiting_;  // the audio thread's own: taken from the queue, not yet placed
-    std::int64_t written_ = 0;  // frames
+    struct Placed {
+        double frame;
+        bool down;
+    };
+    std::deque<Placed> placed_;                // placed, not yet played: logged when they play
+    std::int64_t written_ = 0;                 // frames
+    std::atomic<std::int64_t> lastEdgeNs_{0};  // when the last edge given plays, as placed
+    std::atomic<bool> allPlaced_{true};
 };
 
 }  // namespace sim

@@ -81,7 +81,8 @@ void RadioSound::render(std::int64_t first, std::span<std::int16_t> out) {
         if (noiseRms_ > 0) {
             v += noiseRms_ * gauss_(noise_);
         }
-        out[i] = static_cast<std::int16_t>(std::lround(std::clamp(v, -1.0, 32767.0 / 32768) * 32768));
+        out[i] =
+            static_cast<std::int16_t>(std::lround(std::clamp(v, -1.0, 32767.0 / 32768) * 32768));
     }
 }
 

@@ -15,9 +15,9 @@ namespace sim {
 struct RadioSoundSettings {
     int frameRate = 48000;
     double pitchHz = 700;
-    std::optional<double> noiseDb;       // noise this many dB below our tone (signal to noise)
-    std::optional<double> secondHz;      // the second station's pitch
-    std::uint32_t seed = 1;              // for the noise and the second station's text
+    std::optional<double> noiseDb;   // noise this many dB below our tone (signal to noise)
+    std::optional<double> secondHz;  // the second station's pitch
+    std::uint32_t seed = 1;          // for the noise and the second station's text
 };
 
 // The second station: words of random letters and digits at its own speed, with pauses between
@@ -35,10 +35,10 @@ class RandomCw {
 
     std::mt19937 random_;
     int rate_;
-    double cursor_;                        // frame where the next word starts
+    double cursor_;                              // frame where the next word starts
     std::vector<std::pair<double, bool>> word_;  // the word's edges, in frames
     std::size_t next_ = 0;
-    int wordsLeft_ = 0;                    // of this over
+    int wordsLeft_ = 0;  // of this over
 };
 
 class RadioSound {
