@@ -1,7 +1,5 @@
 #include "delay_line.h"
 
-#include <algorithm>
-
 namespace delays {
 
 DelayLine::DelayLine(DelaySchedule schedule, Time start)
@@ -11,12 +9,9 @@ void DelayLine::push(std::string bytes, Time arrived) {
     if (bytes.empty()) {
         return;
     }
-    Time release = arrived + schedule_.at(arrived - start_);
-    if (lastRelease_) {
-        release = std::max(release, *lastRelease_);
-    }
-    lastRelease_ = release;
-    chunks_.push_back({release, std::move(bytes)});
+    // Bytes go out in the order they came: a chunk whose time has come still waits behind an
+    // earlier one that has a longer delay.
+    chunks_.push_back({arrived + schedule_.at(arrived - start_), std::move(bytes)});
 }
 
 std::optional<Time> DelayLine::due() const {

@@ -34,7 +34,6 @@ class DelayLine {
     DelaySchedule schedule_;
     Time start_;
     std::deque<Chunk> chunks_;
-    std::optional<Time> lastRelease_;
 };
 
 }  // namespace delays
