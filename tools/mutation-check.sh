@@ -188,6 +188,43 @@ cases() {
     $'cut = true;\n        keyFreeAt_ = at;' 'cut = true;' tone_tests
   mutant "the simulated keyer's tune has no watchdog" tools/vantrel-sim/sim_keyer.cpp \
     'tuneUntil_ = at + kTuneWatchdog;' 'tuneUntil_ = Time::max();' sim_keyer_test
+  # The simulated radio and the delaying proxy
+  mutant "the radio plays without its delay" tools/vantrel-sim/radio_delay.cpp \
+    $'}\n        return at + delay_;' $'}\n        return at;' sim_radio_test
+  mutant "the radio takes a step inside a word" tools/vantrel-sim/radio_delay.cpp \
+    'if (!keyerUp_ || at - *keyerUp_ >= wordGap) {' 'if (true) {' sim_radio_test
+  mutant "a shorter delay runs two words together" tools/vantrel-sim/radio_delay.cpp \
+    'delay_ = std::max(delay_, *playedUp_ + wordGap - at);' '' sim_radio_test
+  tenfold "the radio's word gap" tools/vantrel-sim/radio_delay.h \
+    'kWordGapUnits = ' '5' '50' '0.5' sim_radio_test
+  mutant "a step holds only after its moment" tools/common/delay_schedule.cpp \
+    'if (step.at > sinceStart) {' 'if (step.at >= sinceStart) {' sim_radio_test
+  tenfold "the radio's edge ramp" tools/vantrel-sim/keyed_tone.h \
+    'kRampSeconds = ' '0.005' '0.05' '0.0005' sim_radio_test
+  mutant "the ramp starts at the edge instead of centred on it" tools/vantrel-sim/keyed_tone.cpp \
+    'const double x = (frame - edge.frame + halfRamp_) / (2 * halfRamp_);' \
+    'const double x = (frame - edge.frame) / (2 * halfRamp_);' sim_radio_test
+  mutant "the noise not as far below the tone as asked" tools/vantrel-sim/radio_sound.cpp \
+    'std::pow(10.0, -*settings.noiseDb / 20)' 'std::pow(10.0, -*settings.noiseDb / 10)' \
+    sim_radio_test
+  tenfold "the frame clock's share of each report" tools/vantrel-sim/frame_clock.h \
+    'kShare = 1.0 / ' '16' '160' '1.6' sim_radio_test
+  tenfold "the frame clock's jump distance" tools/vantrel-sim/frame_clock.h \
+    'kJumpSeconds = ' '0.005' '0.05' '0.0005' sim_radio_test
+  mutant "the radio ignores the sound server's latency" tools/vantrel-sim/radio_output.cpp \
+    'clock_.report(written_, Clock::now() + std::chrono::microseconds(latency));' \
+    'clock_.report(written_, Clock::now());' sim_radio_sound_test
+  mutant "a radio option without a sink is taken" tools/vantrel-sim/options.cpp \
+    '(radioAsked && o.radio.sink.empty())' 'false' sim_radio_test
+  mutant "the proxy sends what is due first, overtaking" tools/delay-proxy/delay_line.cpp \
+    'chunks_.push_back({arrived + schedule_.at(arrived - start_), std::move(bytes)});' \
+    $'const Time due = arrived + schedule_.at(arrived - start_);\n    auto it = chunks_.end();\n    while (it != chunks_.begin() && std::prev(it)->release > due) {\n        --it;\n    }\n    chunks_.insert(it, Chunk{due, std::move(bytes)});' \
+    delay_proxy_test
+  mutant "the proxy does not delay" tools/delay-proxy/delay_line.cpp \
+    '{arrived + schedule_.at(arrived - start_), std::move(bytes)}' '{arrived, std::move(bytes)}' \
+    delay_proxy_test
+  mutant "the proxy loses bytes that come together" tools/delay-proxy/delay_line.cpp \
+    'out += chunks_.front().bytes;' 'out = chunks_.front().bytes;' delay_proxy_test
   # The sidetone's timing rules (docs/sidetone-timing.md), a row each
   mutant "the device's own count is not capped" src/tone/stream_timeline.cpp \
     'std::min({position.framesPlayed, position.framesWritten, played + since});' \

@@ -13,19 +13,25 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "byte_log.h"
+#include "options.h"
 #include "pty_pair.h"
+#include "radio_delay.h"
+#include "radio_output.h"
 #include "sim_keyer.h"
 #include "sim_logger.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using sim::kUsage;
+using sim::Options;
 
 volatile std::sig_atomic_t stopRequested = 0;
 void requestStop(int) {
@@ -33,80 +39,6 @@ void requestStop(int) {
 }
 
 constexpr auto kPeerCheckEvery = 100ms;  // how often an unopened link is looked at
-
-struct Options {
-    std::string dir = ".";
-    int appPort = 16;
-    int keyerPort = 17;
-    std::string script;
-    bool repeat = false;
-    bool untilDone = false;
-    int speed = 28;
-    std::string logFile;
-    std::string keyLogFile;
-};
-
-const char* const kUsage =
-    "usage: vantrel-sim [--dir DIR] [--app-port N] [--keyer-port N] [--speed WPM]\n"
-    "                   [--script FILE [--repeat]] [--until-done] [--log FILE]\n"
-    "                   [--key-log FILE]\n"
-    "\n"
-    "Makes DIR/COM<app-port> (the logger's cable end) and DIR/COM<keyer-port> (the keyer's)\n"
-    "for Vantrel to open. Defaults: DIR '.', ports 16 and 17, speed 28.\n"
-    "--log FILE writes the traffic log there instead of standard output.\n"
-    "--key-log FILE writes each key edge of the keyer as it happens: '<ns> down' or\n"
-    "'<ns> up', the time in nanoseconds of the monotonic clock (CLOCK_MONOTONIC).\n"
-    "--repeat runs the script again and again; --until-done ends once it has been keyed.\n"
-    "\n"
-    "The logger opens the keyer (no-ops, echo test, host open, mode, pins, speed), then sends\n"
-    "the script's lines, or the lines typed on standard input. A line is text to key, sent a\n"
-    "few bytes at a time, or one of:\n"
-    "  @speed WPM        the speed command 02 WPM\n"
-    "  @cancel           clear buffer, 0A\n"
-    "  @wait SECONDS     a pause\n"
-    "  @idle             wait until the keyer has keyed everything sent so far\n"
-    "  @bytes HH HH ...  these bytes, written in hex, at once (commands, parameters, text)\n"
-    "  @expect HH        wait for this byte from the keyer; '@expect any' for any answer\n"
-    "  @paced TEXT       each character once the keyer has echoed the one before\n"
-    "  @trickle TEXT     one character at a time, 2 to 4 a second, jittered\n"
-    "  @seed N           seed the trickle's jitter (the same seed, the same pace)\n"
-    "  @no-handshake     the logger does not open the keyer: the script does, with @bytes and\n"
-    "                    @expect\n"
-    "Blank lines and lines starting with '#' are skipped; a malformed directive is text.\n";
-
-std::optional<Options> parseOptions(int argc, char** argv) {
-    Options o;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (arg == "--repeat") {
-            o.repeat = true;
-        } else if (arg == "--until-done") {
-            o.untilDone = true;
-        } else if (arg == "--dir" && hasValue) {
-            o.dir = argv[++i];
-        } else if (arg == "--app-port" && hasValue) {
-            o.appPort = std::atoi(argv[++i]);
-        } else if (arg == "--keyer-port" && hasValue) {
-            o.keyerPort = std::atoi(argv[++i]);
-        } else if (arg == "--speed" && hasValue) {
-            o.speed = std::atoi(argv[++i]);
-        } else if (arg == "--script" && hasValue) {
-            o.script = argv[++i];
-        } else if (arg == "--log" && hasValue) {
-            o.logFile = argv[++i];
-        } else if (arg == "--key-log" && hasValue) {
-            o.keyLogFile = argv[++i];
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (o.appPort <= 0 || o.keyerPort <= 0 || o.appPort == o.keyerPort || o.speed < 5 ||
-        o.speed > 99) {
-        return std::nullopt;
-    }
-    return o;
-}
 
 // Whether the program at the far end has the link open: a pty master reports a hang-up while
 // nobody holds its slave.
@@ -117,11 +49,14 @@ bool peerPresent(int masterFd) {
 
 class Simulation {
   public:
-    Simulation(const Options& options, std::ostream& log, std::ostream* keyLog)
+    Simulation(const Options& options, std::ostream& log, std::ostream* keyLog,
+               sim::RadioOutput* radio)
         : options_(options),
           log_(log),
           keyLog_(keyLog),
+          radio_(radio),
           start_(sim::Clock::now()),
+          radioDelay_(delays::DelaySchedule(options.radio.delay, options.radio.steps), start_),
           application_(options.dir + "/COM" + std::to_string(options.appPort)),
           keyerLink_(options.dir + "/COM" + std::to_string(options.keyerPort)),
           logger_(options.speed) {}
@@ -151,7 +86,9 @@ class Simulation {
     Options options_;
     std::ostream& log_;
     std::ostream* keyLog_;
+    sim::RadioOutput* radio_;  // null without a radio
     sim::Time start_;
+    sim::RadioDelay radioDelay_;
     PtyPair application_;
     PtyPair keyerLink_;
     sim::SimLogger logger_;
@@ -206,6 +143,10 @@ void Simulation::step(sim::Time now) {
         if (keyLog_ != nullptr) {
             *keyLog_ << std::chrono::nanoseconds(edge.at.time_since_epoch()).count()
                      << (edge.down ? " down" : " up") << std::endl;
+        }
+        if (radio_ != nullptr) {
+            const auto unit = sim::spacingUnit(keyer_.speed(), keyer_.timing());
+            radio_->key(radioDelay_.play(edge.at, edge.down, unit), edge.down);
         }
     }
     if (logger_.done() && !keyer_.nextDue() && !reportedDone_) {
@@ -291,7 +232,7 @@ int main(int argc, char** argv) {
         std::cout << kUsage;
         return 0;
     }
-    const auto options = parseOptions(argc, argv);
+    const auto options = sim::parseOptions(std::vector<std::string>(argv + 1, argv + argc));
     if (!options) {
         std::cerr << kUsage;
         return 2;
@@ -314,6 +255,29 @@ int main(int argc, char** argv) {
         }
     }
 
+    std::ofstream radioLog;
+    if (!options->radio.logFile.empty()) {
+        radioLog.open(options->radio.logFile);
+        if (!radioLog) {
+            std::cerr << "vantrel-sim: cannot write " << options->radio.logFile << "\n";
+            return 1;
+        }
+    }
+    std::unique_ptr<sim::RadioOutput> radio;
+    if (!options->radio.sink.empty()) {
+        sim::RadioSoundSettings sound;
+        sound.pitchHz = options->radio.pitchHz;
+        sound.noiseDb = options->radio.noiseDb;
+        sound.secondHz = options->radio.secondHz;
+        radio = std::make_unique<sim::RadioOutput>(
+            options->radio.sink, sound, options->radio.logFile.empty() ? nullptr : &radioLog);
+        if (!radio->start()) {
+            std::cerr << "vantrel-sim: cannot play into the sound sink " << options->radio.sink
+                      << ": " << radio->error() << "\n";
+            return 1;
+        }
+    }
+
     struct sigaction stop {};
     stop.sa_handler = requestStop;
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
@@ -321,7 +285,8 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGPIPE, SIG_IGN);
 
-    Simulation simulation(*options, log, options->keyLogFile.empty() ? nullptr : &keyLog);
+    Simulation simulation(*options, log, options->keyLogFile.empty() ? nullptr : &keyLog,
+                          radio.get());
     if (!simulation.ok()) {
         std::cerr << "vantrel-sim: cannot make the links in " << options->dir << ": "
                   << simulation.error() << "\n";
@@ -346,5 +311,14 @@ int main(int argc, char** argv) {
     } else {
         fcntl(STDIN_FILENO, F_SETFL, fcntl(STDIN_FILENO, F_GETFL) | O_NONBLOCK);
     }
-    return simulation.run(readStdin);
+    const int code = simulation.run(readStdin);
+    if (radio != nullptr && stopRequested == 0) {
+        // The radio is still to play the last words: it lags the keyer by its delay.
+        auto longest = options->radio.delay;
+        for (const auto& step : options->radio.steps) {
+            longest = std::max(longest, step.delay);
+        }
+        radio->finish(longest + 1s);
+    }
+    return code;
 }

@@ -90,6 +90,10 @@ ItemKeying keySilence(double spacingUnits, int wpm, const KeyerTiming& timing) {
     return keying;
 }
 
+Duration spacingUnit(int wpm, const KeyerTiming& timing) {
+    return fromMs(unitsAt(wpm, timing).spacing);
+}
+
 ItemKeying keySteady(std::chrono::seconds length, bool tone, const KeyerTiming& timing,
                      bool rested) {
     ItemKeying keying;

@@ -40,6 +40,9 @@ ItemKeying keyPattern(std::string_view pattern, int wpm, const KeyerTiming& timi
 // Silence of `spacingUnits` spacing units: 4 for a blank, 0.5 for '|'.
 ItemKeying keySilence(double spacingUnits, int wpm, const KeyerTiming& timing);
 
+// The spacing unit at these settings: the element unit, or with Farnsworth the stretched one.
+Duration spacingUnit(int wpm, const KeyerTiming& timing);
+
 // Steady tone (key down) or silence (wait) for whole seconds.
 ItemKeying keySteady(std::chrono::seconds length, bool tone, const KeyerTiming& timing,
                      bool rested);
