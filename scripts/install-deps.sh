@@ -18,12 +18,15 @@ build=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-multimedia-dev libqt6svg6
   qt6-qpa-plugins
+  # the simulator's radio plays through libpulse's simple API
+  libpulse-dev
 )
 # The dev build configures the tests and benchmarks too.
 run=("${build[@]}" googletest libgtest-dev libgmock-dev libbenchmark-dev socat)
 # The sound tests start a PulseAudio server of their own. A desktop that runs PipeWire's
 # PulseAudio service keeps it: installing pulseaudio would replace it, so the sound tests skip.
-test=(pulseaudio-utils xvfb xauth xdotool)
+# ser2net: the keyer at the far end of a network link.
+test=(pulseaudio-utils xvfb xauth xdotool ser2net)
 if [ "$(dpkg-query -W -f='${db:Status-Status}' pipewire-pulse 2>/dev/null || true)" != installed ]; then
   test+=(pulseaudio)
 fi
