@@ -16,7 +16,7 @@
 # --operator-only HOST:PORT  only the operator's side, for a ser2net on another machine
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-keyer= com=17 dir=. tcp=7017 delay= steps=() remote= proxyLog=
+keyer='' com=17 dir=. tcp=7017 delay='' steps=() remote='' proxyLog=''
 proxy=${DELAY_PROXY:-}
 usage() { sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//' >&2; exit 2; }
 while [ $# -gt 0 ]; do
@@ -39,7 +39,10 @@ for program in socat ${keyer:+ser2net}; do
   command -v "$program" >/dev/null || { echo "network-keyer: $program is not installed" >&2; exit 1; }
 done
 if [ -n "$delay" ] && [ -z "$proxy" ]; then
-  proxy=$(command -v delay-proxy || ls "$here"/build/*/tools/delay-proxy/delay-proxy 2>/dev/null | head -n 1 || true)
+  proxy=$(command -v delay-proxy || true)
+  for built in "$here"/build/*/tools/delay-proxy/delay-proxy; do
+    [ -n "$proxy" ] || [ ! -x "$built" ] || proxy=$built
+  done
   [ -n "$proxy" ] || { echo "network-keyer: no delay-proxy found (build it, or give --proxy)" >&2; exit 1; }
 fi
 

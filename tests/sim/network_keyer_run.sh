@@ -8,13 +8,18 @@
 #   network_keyer_run.sh VANTREL VANTREL-SIM DELAY-PROXY SOURCE-DIR
 set -u
 vantrel=$(readlink -f "$1") sim=$(readlink -f "$2") proxy=$(readlink -f "$3") source=$4
-for program in ser2net socat xvfb-run xdotool python3; do
+for program in ser2net socat xvfb-run xdotool; do
   command -v $program >/dev/null || { echo "$program is not installed: skipped"; exit 77; }
 done
 delay_ms=80
 folder=$(mktemp -d)
 pids=()
-trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done; wait 2>/dev/null; [ -n "${KEEP:-}" ] && echo "kept $folder" || rm -rf "$folder"' EXIT
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  wait 2>/dev/null
+  if [ -n "${KEEP:-}" ]; then echo "kept $folder"; else rm -rf "$folder"; fi
+}
+trap cleanup EXIT
 cd "$folder" || exit 1
 failures=0
 fail() { echo "FAILED: $1"; failures=$((failures + 1)); }
@@ -26,7 +31,16 @@ fail() { echo "FAILED: $1"; failures=$((failures + 1)); }
 # is there) and the proxy's delay in ms.
 run_logs() { echo "$folder" "$delay_ms"; }
 
-tcp=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+# Two ports in a row that nobody listens on: ser2net's and the proxy's.
+tcp=
+for port in $(shuf -i 20000-60000 -n 50); do
+  if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null &&
+    ! (exec 3<>"/dev/tcp/127.0.0.1/$((port + 1))") 2>/dev/null; then
+    tcp=$port
+    break
+  fi
+done
+[ -n "$tcp" ] || { echo "FAILED: no free port"; exit 1; }
 printf 'CQ TEST DE VANTREL\n@idle\n' >script.txt
 radio=()
 if [ -n "${VANTREL_TEST_SOUND_SERVER:-}" ]; then
@@ -35,7 +49,7 @@ fi
 "$sim" --dir "$folder" --app-port 16 --keyer-port 18 --script script.txt --until-done \
   --log sim.log --key-log key.log "${radio[@]}" </dev/null >sim.out 2>&1 &
 sim_pid=$!
-pids+=($sim_pid)
+pids+=("$sim_pid")
 for _ in $(seq 50); do [ -e COM16 ] && [ -e COM18 ] && break; sleep 0.1; done
 DELAY_PROXY=$proxy "$source/scripts/network-keyer.sh" --keyer COM18 --com 17 --tcp-port "$tcp" \
   --delay $delay_ms --proxy-log "$folder/proxy.log" >chain.out 2>&1 &
@@ -51,9 +65,15 @@ timeout 40 xvfb-run -a -s "-screen 0 1024x768x24" env -u QT_QPA_PLATFORM QT_QPA_
   window=$(timeout 20 xdotool search --sync --name "^Van Trel$" | head -n 1)
   sleep 0.5
   [ -n "$window" ] && xdotool windowfocus --sync "$window" key Tab Tab space
-  for _ in $(seq 300); do kill -0 "$2" 2>/dev/null || break; sleep 0.1; done
+  for _ in $(seq 200); do kill -0 "$2" 2>/dev/null || break; sleep 0.1; done
   kill -TERM "$pid"
   wait "$pid"' run "$vantrel" "$sim_pid"
+# The simulator ends once its script is keyed; a byte lost on the way would leave it waiting.
+for _ in $(seq 50); do kill -0 "$sim_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$sim_pid" 2>/dev/null; then
+  kill "$sim_pid"
+  fail "the simulator's script did not end"
+fi
 wait "$sim_pid" || fail "the simulator ended with $?: $(cat sim.out)"
 
 # The bytes of one column of the simulator's log, as hex.
@@ -77,8 +97,10 @@ if [ -z "$first_in" ] || [ -z "$first_out" ] || [ -z "$first_down" ]; then
 else
   held=$(( (first_out - first_in) / 1000000 )) keyed=$(( (first_down - first_in) / 1000000 ))
   echo "network keyer: the proxy held the text $held ms (delay $delay_ms); the key went down $keyed ms after the proxy took it"
-  [ "$held" -ge $delay_ms ] && [ "$held" -lt $((delay_ms + 20)) ] || fail "held $held ms"
-  [ "$keyed" -ge $delay_ms ] && [ "$keyed" -lt $((delay_ms + 100)) ] || fail "keyed after $keyed ms"
+  if [ "$held" -lt $delay_ms ] || [ "$held" -ge $((delay_ms + 20)) ]; then fail "held $held ms"; fi
+  if [ "$keyed" -lt $delay_ms ] || [ "$keyed" -ge $((delay_ms + 100)) ]; then
+    fail "keyed after $keyed ms"
+  fi
 fi
 # The measured delay against the proxy's goes here: read the logs of run_logs.
 [ $failures -eq 0 ] || { echo "--- sim.log"; cat sim.log; echo "--- chain"; cat chain.out; exit 1; }
