@@ -36,7 +36,7 @@ RadioOutput::~RadioOutput() {
 }
 
 bool RadioOutput::start() {
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, static_cast<std::uint32_t>(rate_), 1};
+    const pa_sample_spec format{PA_SAMPLE_S16LE, static_cast<std::uint32_t>(rate_), 1};
     pa_buffer_attr buffer{};
     buffer.maxlength = static_cast<std::uint32_t>(-1);
     buffer.tlength = static_cast<std::uint32_t>(std::lround(kBufferSeconds * rate_) * 2);
@@ -45,7 +45,7 @@ bool RadioOutput::start() {
     buffer.fragsize = static_cast<std::uint32_t>(-1);
     int code = 0;
     stream_ = pa_simple_new(nullptr, "vantrel-sim", PA_STREAM_PLAYBACK, sink_.c_str(),
-                            "the simulated radio", &spec, nullptr, &buffer, &code);
+                            "the simulated radio", &format, nullptr, &buffer, &code);
     if (stream_ == nullptr) {
         error_ = pa_strerror(code);
         return false;
