@@ -27,17 +27,6 @@ double cpuSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-// When the keyer ended its `n`th character.
-double characterEnd(const std::vector<KeyedStretch>& keyed, int n) {
-    int seen = 1;
-    for (std::size_t i = 1; i < keyed.size(); ++i) {
-        if (keyed[i].start - keyed[i - 1].end > 2 * kUnitMs && ++seen > n) {
-            return keyed[i - 1].end;
-        }
-    }
-    return keyed.back().end;
-}
-
 struct Run {
     std::optional<tone::DelayEstimate> after5, after20, atEnd;
     std::optional<double> steppedAtMs;  // when a step's new delay was first held to 1 ms
@@ -50,8 +39,8 @@ Run listen(const Radio& r, double untilMs, int words = 40) {
     const auto keyed = radio_audio::keying(radio_audio::words(words, r.seed), kWpm, 500);
     const auto audio = radio_audio::render(r, keyed, untilMs);
     tone::RadioDelay delay(r.rate);
-    const double at5 = characterEnd(keyed, 5) + r.delayMs + 100;
-    const double at20 = characterEnd(keyed, 20) + r.delayMs + 100;
+    const double at5 = radio_audio::characterEnd(keyed, 5, kUnitMs) + r.delayMs + 100;
+    const double at20 = radio_audio::characterEnd(keyed, 20, kUnitMs) + r.delayMs + 100;
     Run run;
     run.audioSeconds = untilMs / 1000;
     const auto chunk = static_cast<std::size_t>(r.rate / 100);

@@ -32,6 +32,18 @@ inline std::vector<tone::KeyedStretch> keying(const std::string& text, int wpm, 
     return timeline.stretches(1e15);
 }
 
+// The moment the `n`th character the keyer keyed ends (characters part where the keyer left
+// more than two units between marks).
+inline double characterEnd(const std::vector<tone::KeyedStretch>& keyed, int n, double unitMs) {
+    int seen = 1;
+    for (std::size_t i = 1; i < keyed.size(); ++i) {
+        if (keyed[i].start - keyed[i - 1].end > 2 * unitMs && ++seen > n) {
+            return keyed[i - 1].end;
+        }
+    }
+    return keyed.back().end;
+}
+
 // Words an operator might send, in an order that does not repeat.
 inline std::string words(int count, unsigned seed) {
     static const char* const kWords[] = {"CQ", "TEST", "DE", "K1ABC", "5NN", "TU",  "QRZ", "599",

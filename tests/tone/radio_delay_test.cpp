@@ -13,18 +13,6 @@ namespace {
 using radio_audio::Radio;
 using tone::KeyedStretch;
 
-// The moment the `n`th character the keyer keyed ends (characters part where the keyer left
-// more than two units between marks).
-double characterEnd(const std::vector<KeyedStretch>& keyed, int n, double unitMs) {
-    int seen = 1;
-    for (std::size_t i = 1; i < keyed.size(); ++i) {
-        if (keyed[i].start - keyed[i - 1].end > 2 * unitMs && ++seen > n) {
-            return keyed[i - 1].end;
-        }
-    }
-    return keyed.back().end;
-}
-
 struct Heard {
     std::optional<tone::DelayEstimate> after5;
     std::optional<tone::DelayEstimate> after20;
@@ -35,8 +23,8 @@ struct Heard {
 // `untilMs` 0: until the 20th character has been heard.
 Heard listen(const Radio& r, double untilMs, int wpm = 25, std::optional<double> pitch = {}) {
     const auto keyed = radio_audio::keying(radio_audio::words(40, r.seed), wpm, 500);
-    const double at5 = characterEnd(keyed, 5, 1200.0 / wpm) + r.delayMs + 100;
-    const double at20 = characterEnd(keyed, 20, 1200.0 / wpm) + r.delayMs + 100;
+    const double at5 = radio_audio::characterEnd(keyed, 5, 1200.0 / wpm) + r.delayMs + 100;
+    const double at20 = radio_audio::characterEnd(keyed, 20, 1200.0 / wpm) + r.delayMs + 100;
     const auto audio = radio_audio::render(r, keyed, untilMs > 0 ? untilMs : at20 + 50);
     tone::RadioDelay delay(r.rate, pitch);
     Heard h;
