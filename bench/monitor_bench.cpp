@@ -56,7 +56,7 @@ void renderedEdges() {
             sidetone.apply({tone::SidetoneCommand::Kind::Mark, marks[handed]}, clock);
         }
         std::vector<std::int16_t> block(480);
-        sidetone.render(block, clock, 1);
+        sidetone.render(block, clock, 1, tone::fromSeconds(nowMs / 1000));
         out.insert(out.end(), block.begin(), block.end());
     }
     std::vector<double> found;

@@ -264,6 +264,11 @@ cases() {
   mutant "a late stretch hurries" src/tone/mark_placer.cpp \
     'const std::int64_t aim = target + stretchLate_;' 'const std::int64_t aim = target;' \
     tone_tests
+  mutant "a stretch that waited for its stream keeps the wait" src/tone/mark_placer.cpp \
+    'std::max<std::int64_t>(p.shift - waited, 0);' 'std::max<std::int64_t>(p.shift - 0 * waited, 0);' \
+    tone_tests
+  mutant "marks waiting for the clock are not stamped" src/tone/sidetone_renderer.cpp \
+    'p.waitingSince = now;' '' tone_tests
   mutant "after a rest no letter gap is kept" src/tone/mark_placer.cpp \
     'start = std::max(target, end_ + framesIn(gap, frameRate_));' 'start = target;' tone_tests
   mutant "the sequence's anchor set at every mark" src/tone/mark_placer.cpp \

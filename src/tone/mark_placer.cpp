@@ -34,13 +34,13 @@ std::int64_t MarkPlacer::pullFor(std::int64_t off, const KeyMark& mark) const {
 }
 
 MarkPlacer::Placement MarkPlacer::place(const KeyMark& mark, const FrameClock& clock,
-                                        std::int64_t earliest) {
+                                        std::int64_t earliest, std::int64_t waited) {
     const auto target = static_cast<std::int64_t>(std::llround(clock.frameAt(mark.start)));
     std::int64_t start = target;
     const bool follows = mark.inSequence && known_ && !mark.afterRest;
     if (follows) {
         const std::int64_t kept = sequenceFrame(mark.start);
-        // Where the stretch is to sound: as late as it began, no later.
+        // Where the stretch is to sound: as late as its hand-over made it, no later.
         const std::int64_t aim = target + stretchLate_;
         const std::int64_t off = aim - kept;
         const std::int64_t jump = framesIn(fromSeconds(kJumpSeconds), frameRate_);
@@ -55,7 +55,8 @@ MarkPlacer::Placement MarkPlacer::place(const KeyMark& mark, const FrameClock& c
     p.shift = p.start - target;
     if (mark.inSequence) {
         if (!follows) {
-            stretchLate_ = std::max<std::int64_t>(p.shift, 0);
+            // What the wait for the clock cost is caught up in the gaps between characters.
+            stretchLate_ = std::max<std::int64_t>(p.shift - waited, 0);
         }
         if (!known_ || p.start != sequenceFrame(mark.start)) {
             anchorFrame_ = p.start;

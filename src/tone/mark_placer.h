@@ -14,9 +14,10 @@ namespace tone {
 // small wobbles do not stretch or squeeze the spaces: the sequence is pulled toward the timeline
 // a little at each character and moved at once only when it is far ahead. A sequence that fell
 // behind (a late hand-over, a stall, a device that ran dry) keeps the gaps inside characters and
-// catches up in the gaps between them. A stretch that began late (a latency shorter than the
-// output's delay) keeps its rhythm. After a rest the mark goes back on the timeline, keeping a
-// letter gap after what sounded last.
+// catches up in the gaps between them. A stretch that began late keeps the lateness its
+// hand-over made unavoidable (a latency shorter than the output's delay) and its rhythm with it;
+// what it lost waiting for the stream's clock (a start, a resume) it catches up. After a rest the
+// mark goes back on the timeline, keeping a letter gap after what sounded last.
 class MarkPlacer {
   public:
     // Within this many frames of the timeline, the sequence is set on it whole: frames round.
@@ -41,8 +42,10 @@ class MarkPlacer {
     explicit MarkPlacer(int frameRate = 48000) { restart(frameRate); }
     // A new stream: the sequence starts afresh.
     void restart(int frameRate);
-    // Places `mark`, no earlier than frame `earliest`.
-    Placement place(const KeyMark& mark, const FrameClock& clock, std::int64_t earliest);
+    // Places `mark`, no earlier than frame `earliest`. It waited `waited` frames for the stream's
+    // clock to be known: lateness no hand-over caused.
+    Placement place(const KeyMark& mark, const FrameClock& clock, std::int64_t earliest,
+                    std::int64_t waited = 0);
     // Nothing of the sequence sounds from `frame` on (a clear): what follows counts from there.
     void cutAt(std::int64_t frame);
     // How many marks of the sequence were placed more than a millisecond after their time.
@@ -57,7 +60,7 @@ class MarkPlacer {
     std::int64_t anchorFrame_ = 0;  // where the sequence was last set: a frame and its time
     TimePoint anchorTime_{};
     std::int64_t end_ = 0;          // where the sequence's last mark ends
-    std::int64_t stretchLate_ = 0;  // how late the busy stretch began, in frames
+    std::int64_t stretchLate_ = 0;  // how late the busy stretch is to stay, in frames
     std::int64_t lateMarks_ = 0;
 };
 

@@ -86,7 +86,7 @@ void SidetoneRenderer::endAt(Placed& p, TimePoint at, const std::optional<FrameC
 
 // Places the marks whose first ramp begins before the block after the next one, in the order
 // they were handed over: a mark of the keyer's sequence waits for the one before it.
-void SidetoneRenderer::place(const FrameClock& clock) {
+void SidetoneRenderer::place(const FrameClock& clock, TimePoint now) {
     const double to = static_cast<double>(next_ + static_cast<std::int64_t>(kBlock)) +
                       kPlaceAheadSeconds * frameRate_;
     const auto earliest = next_ + static_cast<std::int64_t>(std::ceil(halfEdge_));
@@ -100,7 +100,9 @@ void SidetoneRenderer::place(const FrameClock& clock) {
             sequenceWaits = sequenceWaits || p.mark.inSequence;
             continue;
         }
-        const MarkPlacer::Placement placement = placer_.place(p.mark, clock, earliest);
+        const std::int64_t waited =
+            p.waitingSince ? framesIn(now - *p.waitingSince, frameRate_) : 0;
+        const MarkPlacer::Placement placement = placer_.place(p.mark, clock, earliest, waited);
         p.placed = true;
         p.start = placement.start;
         p.end = placement.end;
@@ -109,12 +111,22 @@ void SidetoneRenderer::place(const FrameClock& clock) {
 }
 
 void SidetoneRenderer::render(std::span<std::int16_t> out, const std::optional<FrameClock>& clock,
-                              float gain) {
+                              float gain, TimePoint now) {
+    if (!clock) {
+        // A stream that has just started or resumed, or a reading in doubt: what is waiting now
+        // is late by the wait, not by its hand-over.
+        for (std::size_t i = 0; i < count_; ++i) {
+            Placed& p = marks_[i];
+            if (!p.placed && !p.waitingSince) {
+                p.waitingSince = now;
+            }
+        }
+    }
     std::size_t done = 0;
     while (done < out.size()) {
         const std::size_t frames = std::min(kBlock, out.size() - done);
         if (clock) {
-            place(*clock);
+            place(*clock, now);
         }
         renderBlock(out.data() + done, frames, gain);
         done += frames;

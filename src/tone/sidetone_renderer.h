@@ -48,9 +48,11 @@ class SidetoneRenderer {
     const ToneLoop* currentTone() const { return oscillator_.current(); }
     const ToneLoop* waitingTone() const { return oscillator_.waiting(); }
 
-    // Renders the next out.size() frames. Marks are placed by `clock` (nothing new is placed
-    // while it is nullopt); `gain` is the key-down level for characters that begin now.
-    void render(std::span<std::int16_t> out, const std::optional<FrameClock>& clock, float gain);
+    // Renders the next out.size() frames, asked for at `now`. Marks are placed by `clock`
+    // (nothing new is placed while it is nullopt); `gain` is the key-down level for characters
+    // that begin now.
+    void render(std::span<std::int16_t> out, const std::optional<FrameClock>& clock, float gain,
+                TimePoint now);
 
   private:
     struct Placed {
@@ -59,11 +61,13 @@ class SidetoneRenderer {
         std::int64_t start = 0;  // frames, once placed
         std::int64_t end = 0;
         std::int64_t shift = 0;  // how far after its timeline it was placed
-        float gain = -1;         // taken when its character begins
+        // Since when it has waited for the stream's clock, if it ever did.
+        std::optional<TimePoint> waitingSince{};
+        float gain = -1;  // taken when its character begins
     };
     static constexpr std::size_t kBlock = 256;
 
-    void place(const FrameClock& clock);
+    void place(const FrameClock& clock, TimePoint now);
     void endAt(Placed& p, TimePoint at, const std::optional<FrameClock>& clock);
     void remove(std::size_t index);
     bool begun(const Placed& p, std::int64_t by) const;

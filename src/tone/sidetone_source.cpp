@@ -87,7 +87,7 @@ platform::OutputStep SidetoneSource::fill(std::span<std::int16_t> room,
         renderer_.offerTone(tone);
     }
     const auto gain = static_cast<float>(volumeGain(volume_.load(std::memory_order_relaxed)));
-    renderer_.render(room, clock, gain);
+    renderer_.render(room, clock, gain, position.now);
     if (const ToneLoop* tone = renderer_.currentTone()) {
         toneInUse_.store(tone->generation, std::memory_order_release);
     }

@@ -108,6 +108,34 @@ TEST(MarkPlacer, ALateStretchKeepsItsRhythmAndARestEndsIt) {
     EXPECT_EQ(p.lateMarks(), 3);  // more than a millisecond late: all but the last
 }
 
+// A stretch that began late only because its marks waited for the stream's clock (a start or a
+// resume that stood still) catches that up in the gaps between characters, a third of each at
+// most; what its hand-over made late it keeps.
+TEST(MarkPlacer, AStretchLateForItsStreamCatchesUpWhatItWaited) {
+    const struct {
+        double waitedMs;
+        double secondAtMs;  // the next character, keyed at 1240 ms after a 180 ms gap
+        double thirdAtMs;   // and the one after it, keyed at 1480 ms
+    } cases[] = {
+        {30, 1240, 1480},  // all of the lateness waited: on time at the next character
+        {20, 1250, 1490},  // 10 ms came from the hand-over: kept, with the rhythm
+        {0, 1270, 1510},   // none waited: the stretch keeps its lateness
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.waitedMs);
+        MarkPlacer p(kRate);
+        p.place(mark(1000, 1060, 0, true), clockOff(0), frames(1030), frames(c.waitedMs));
+        EXPECT_EQ(p.place(mark(1240, 1300, 180, false), clockOff(0), 0).start,
+                  frames(c.secondAtMs));
+        EXPECT_EQ(p.place(mark(1480, 1540, 180, false), clockOff(0), 0).start, frames(c.thirdAtMs));
+    }
+    // Much later than a third of a letter gap: it catches up a third of each gap.
+    MarkPlacer p(kRate);
+    p.place(mark(1000, 1060, 0, true), clockOff(0), frames(1100), frames(100));
+    EXPECT_EQ(p.place(mark(1240, 1300, 180, false), clockOff(0), 0).start, frames(1280));
+    EXPECT_EQ(p.place(mark(1480, 1540, 180, false), clockOff(0), 0).start, frames(1480));
+}
+
 // A clear cuts the sequence: what follows after a rest counts its letter gap from the cut, not
 // from where the cut mark was to end (a key-down of minutes cut after two seconds).
 TEST(MarkPlacer, ACutSequenceCountsFromTheCut) {

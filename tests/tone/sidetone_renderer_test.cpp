@@ -51,17 +51,19 @@ struct Flat {
     std::vector<std::int16_t> out;
     Flat() { sidetone.offerTone(&loop); }
     void apply(const SidetoneCommand& c) { sidetone.apply(c, clock); }
+    // The device asks for the next frames as the one before them plays.
+    TimePoint now() const { return ms(1000.0 * static_cast<double>(out.size()) / kRate); }
     // Renders up to `untilMs`, appending to `out`, 10 ms at a time as a device asks.
     void renderUntil(double untilMs, float gain = 1) {
         while (out.size() < frame(untilMs)) {
             std::vector<std::int16_t> more(std::min(frame(10), frame(untilMs) - out.size()));
-            sidetone.render(more, clock, gain);
+            sidetone.render(more, clock, gain, now());
             out.insert(out.end(), more.begin(), more.end());
         }
     }
     void renderOnce(double untilMs, float gain = 1) {
         std::vector<std::int16_t> more(frame(untilMs) - out.size());
-        sidetone.render(more, clock, gain);
+        sidetone.render(more, clock, gain, now());
         out.insert(out.end(), more.begin(), more.end());
     }
     // The frames where the level passes half way, up or down, in order.
@@ -138,18 +140,32 @@ TEST(Sidetone, ABusyStretchThatFallsBehindCatchesUpInTheGapsBetweenCharacters) {
     EXPECT_EQ(f.edges(), edges);
 }
 
-// A stretch that begins late, because the latency is shorter than the output's delay, keeps
-// the keyer's rhythm: there is nothing to catch up with.
-TEST(Sidetone, AStretchThatBeginsLateKeepsItsRhythm) {
-    Flat f;
-    f.renderUntil(104);  // the stream is at 104 ms when these arrive: 54 ms late
-    f.apply(mark(1, 50, 60));
-    f.apply(busy(2, 90, 100, 30));
-    f.apply(busy(3, 130, 140, 30));
-    f.renderUntil(300);
-    const std::size_t a = frame(104) + 120;  // the ramp starts right away
-    EXPECT_EQ(f.edges(), (std::vector<std::size_t>{a, a + 481, a + frame(40), a + frame(40) + 481,
-                                                   a + frame(80), a + frame(80) + 481}));
+// A stretch that begins late because it was handed over late (the latency is shorter than the
+// output's delay) keeps the keyer's rhythm: the next characters come as late. One that begins
+// late because its marks waited for the stream's clock (a stream that stood still after it
+// started) catches up in the gaps between characters, a third of each (10 ms here).
+TEST(Sidetone, AStretchThatBeginsLateKeepsItsRhythmUnlessItWaitedForTheStream) {
+    for (const bool waited : {false, true}) {
+        SCOPED_TRACE(waited);
+        Flat f;
+        if (waited) {
+            f.clock.reset();  // handed over at 0 ms; the clock is known from 104 ms on
+        } else {
+            f.renderUntil(104);  // the stream is at 104 ms when these arrive: 54 ms late
+        }
+        f.apply(mark(1, 50, 60));
+        f.apply(busy(2, 90, 100, 30));
+        f.apply(busy(3, 130, 140, 30));
+        if (waited) {
+            f.renderUntil(104);
+            f.clock = tone::FrameClock{TimePoint{}, 0, kRate};
+        }
+        f.renderUntil(300);
+        const std::size_t a = frame(104) + 120;  // the ramp starts right away
+        const std::size_t gap = waited ? frame(30) : frame(40);
+        EXPECT_EQ(f.edges(), (std::vector<std::size_t>{a, a + 481, a + gap, a + gap + 481,
+                                                       a + 2 * gap, a + 2 * gap + 481}));
+    }
 }
 
 TEST(Sidetone, ACutEndsTheSoundingMarkAtItsTimeAndDropsWhatFollows) {
@@ -196,7 +212,7 @@ TEST(Sidetone, ANewStreamKeepsTheTimelineOfWhatWasNotHeard) {
         f.sidetone.restart(44100, frame(heardMs));  // its frame 0 plays at 120 ms
         const std::optional<tone::FrameClock> clock = tone::FrameClock{ms(120), 0, 44100};
         std::vector<std::int16_t> out(44100 / 2);
-        f.sidetone.render(out, clock, 1);
+        f.sidetone.render(out, clock, 1, ms(120));
         const auto second = static_cast<std::size_t>(std::llround(0.180 * 44100));
         if (heardMs > 100) {
             EXPECT_EQ(out[0], 0);  // the first mark was heard on the old stream
