@@ -80,8 +80,8 @@ tone::TimePoint now() {
 }
 
 void runFor(int ms) {
-    QEventLoop loop;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    QEventLoop loop;  // a loaded machine can leave a wait already past: it then only turns once
+    QTimer::singleShot(std::max(ms, 0), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
@@ -312,7 +312,8 @@ void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& outpu
     }
     constexpr double kBurstEveryMs = 20000 + 3000;  // ten PARIS at 30 wpm, then a rest
     const int bursts = std::max(1, static_cast<int>(seconds * 1000 / kBurstEveryMs));
-    const tone::TimePoint t0 = now() + ms(3000);
+    // Far enough ahead for the reference to be rendered and written on a loaded machine.
+    const tone::TimePoint t0 = now() + ms(3000 + 10 * seconds);
     std::vector<tone::KeyMark> planned;
     for (int b = 0; b < bursts; ++b) {
         const auto marks = plan(burst, 30, t0 + ms(b * kBurstEveryMs + latencyMs));
