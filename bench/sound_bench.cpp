@@ -7,9 +7,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 #include <csignal>
 #include <cstdio>
+#include <numbers>
 
 #include "platform/qt_audio_output.h"
 #include "tone/keying_reader.h"
@@ -247,7 +247,8 @@ constexpr double kBrokenMs = 5;
 
 // The keying of `marks` as a plain half-scale 600 Hz tone with 5 ms raised-cosine edges, from
 // `origin` on: what a simple player would play, for a reference stream.
-std::vector<std::int16_t> plainTone(const std::vector<tone::KeyMark>& marks, tone::TimePoint origin) {
+std::vector<std::int16_t> plainTone(const std::vector<tone::KeyMark>& marks,
+                                    tone::TimePoint origin) {
     const double end = toMs(marks.back().end - origin) + 500;
     std::vector<std::int16_t> out(static_cast<std::size_t>(end * kRate / 1000));
     const double ramp = 0.005 * kRate;
@@ -259,8 +260,9 @@ std::vector<std::int16_t> plainTone(const std::vector<tone::KeyMark>& marks, ton
             const double x = static_cast<double>(n);
             const auto edge = [&](double d) {
                 return d <= -ramp / 2 ? 0.0
-                       : d >= ramp / 2 ? 1.0
-                                       : 0.5 - 0.5 * std::cos(std::numbers::pi * (d + ramp / 2) / ramp);
+                       : d >= ramp / 2
+                           ? 1.0
+                           : 0.5 - 0.5 * std::cos(std::numbers::pi * (d + ramp / 2) / ramp);
             };
             const double level = edge(x - a) * edge(b - x);
             out[n] = static_cast<std::int16_t>(
@@ -350,18 +352,21 @@ void loadedRun(tone::MonitorPlayer& player, const platform::QtAudioOutput& outpu
 
     const Wholeness w = wholeness(heard, planned.size());
     const Wholeness r = wholeness(heardPlain, planned.size());
-    std::printf("loaded run: %.0f s, %d bursts of ten PARIS at 30 wpm, latency %.0f ms, "
-                "stress-ng beside it\n",
-                seconds, bursts, latencyMs);
-    std::printf("  Vantrel:   %zu marks heard of %zu, %zu broken, %zu extra pieces; underruns %d; "
-                "marks late %lld; buffer at the end %.0f ms\n",
-                w.heard, planned.size(), w.broken, w.extra,
-                static_cast<int>(player.underruns() - underrunsBefore),
-                static_cast<long long>(player.source().lateMarks() - lateBefore),
-                player.bufferSeconds() * 1000);
-    std::printf("  reference: %zu marks heard of %zu, %zu broken, %zu extra pieces (a plain "
-                "stream, 100 ms buffer)\n",
-                r.heard, planned.size(), r.broken, r.extra);
+    std::printf(
+        "loaded run: %.0f s, %d bursts of ten PARIS at 30 wpm, latency %.0f ms, "
+        "stress-ng beside it\n",
+        seconds, bursts, latencyMs);
+    std::printf(
+        "  Vantrel:   %zu marks heard of %zu, %zu broken, %zu extra pieces; underruns %d; "
+        "marks late %lld; buffer at the end %.0f ms\n",
+        w.heard, planned.size(), w.broken, w.extra,
+        static_cast<int>(player.underruns() - underrunsBefore),
+        static_cast<long long>(player.source().lateMarks() - lateBefore),
+        player.bufferSeconds() * 1000);
+    std::printf(
+        "  reference: %zu marks heard of %zu, %zu broken, %zu extra pieces (a plain "
+        "stream, 100 ms buffer)\n",
+        r.heard, planned.size(), r.broken, r.extra);
     if (w.heard == planned.size()) {
         report("  Vantrel's edges", planned, heard);
     }
