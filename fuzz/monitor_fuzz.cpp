@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             mirror.replaceWith("TEST", now, now + milliseconds(b));
         } else {
             hand(now + milliseconds(a * 8));
-            sidetone.render(out, clock, 1);
+            sidetone.render(out, clock, 1, now);
         }
         mirror.forget(now);
     }
