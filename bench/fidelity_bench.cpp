@@ -151,7 +151,10 @@ class Session {
         bench::runFor(1500);  // the sound stream settles
         QProcess sim;
         sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        sim.start(simulator_, {"--dir", dir_, "--script", script, "--until-done", "--key-log",
+        // The simulator keeps its keyer port until the sidetone has played what it keyed: a
+        // keyer port that goes away ends what the monitor still keys.
+        const QString lingering = withTail(script, latencyMs);
+        sim.start(simulator_, {"--dir", dir_, "--script", lingering, "--until-done", "--key-log",
                                dir_ + "/keys.txt", "--log", dir_ + "/traffic.log"});
         for (int i = 0; i < 100 && !QFileInfo::exists(dir_ + "/COM17"); ++i) {
             bench::runFor(20);
@@ -160,12 +163,25 @@ class Session {
         for (int i = 0; i < 360000 && sim.state() != QProcess::NotRunning; ++i) {
             bench::runFor(10);
         }
-        bench::runFor(latencyMs + 1000);  // the sidetone follows the keyer by the latency
+        bench::runFor(500);
         window.reset();
         return keyedMarks(dir_ + "/keys.txt");
     }
 
   private:
+    // A copy of `script` that waits the latency and a second more once everything is keyed.
+    QString withTail(const QString& script, int latencyMs) {
+        QFile in(script);
+        in.open(QIODevice::ReadOnly);
+        const QString path = dir_ + "/session.txt";
+        QFile out(path);
+        out.open(QIODevice::WriteOnly);
+        out.write(in.readAll());
+        out.write(
+            QStringLiteral("\n@idle\n@wait %1\n").arg((latencyMs + 1000) / 1000.0).toLatin1());
+        return path;
+    }
+
     void writeSettings(int latencyMs) {
         QFile ini(dir_ + "/VanTrel.ini");
         int device = 0;
