@@ -25,10 +25,14 @@ void OutputPolicy::started(int frameRate, std::int64_t grantedFrames) {
     grantShare_ = grantedSeconds() / asked;
     rendered_ = quietFrom_ = 0;
     lastFill_.reset();
+    firstFill_.reset();
+    quietSince_.reset();
 }
 
 void OutputPolicy::resumed() {
     lastFill_.reset();  // the rest was no stall
+    firstFill_.reset();
+    quietSince_.reset();
 }
 
 void OutputPolicy::ranDry() {
@@ -52,6 +56,12 @@ platform::OutputStep OutputPolicy::next(const platform::StreamPosition& position
     rendered_ += static_cast<std::int64_t>(frames);
     if (!quiet) {
         quietFrom_ = rendered_;
+        quietSince_.reset();
+    } else if (!quietSince_) {
+        quietSince_ = position.now;
+    }
+    if (!firstFill_) {
+        firstFill_ = position.now;
     }
     if (moving && lastFill_) {
         const double queued = static_cast<double>(position.framesQueued);
@@ -71,8 +81,12 @@ platform::OutputStep OutputPolicy::next(const platform::StreamPosition& position
 
     platform::OutputStep step;
     step.frames = frames;
-    if (!quiet || rendered_ < quietFrom_ + std::llround(kRestAfterSeconds * rate_)) {
-        step.refillInMs = moving ? refillInterval() : kRefillStartingMs;
+    const bool silentLongEnough =
+        quiet && (rendered_ >= quietFrom_ + std::llround(kRestAfterSeconds * rate_) ||
+                  toSeconds(position.now - *quietSince_) >= kRestAfterSeconds);
+    if (!silentLongEnough) {
+        const bool starting = toSeconds(position.now - *firstFill_) < kStartingSeconds;
+        step.refillInMs = !moving && starting ? kRefillStartingMs : refillInterval();
         return step;
     }
     if (troubled_) {

@@ -15,13 +15,18 @@ class OutputPolicy {
     // A stream that has been silent this long rests (suspended; an idle monitor costs nothing)
     // until the next hand-over wakes it: long enough that typed or paced characters find it
     // playing, since a resumed stream stands still for a while and reports poorly at first.
+    // Silence counts in frames played and, for a device that stands still and plays none, on
+    // the clock.
     static constexpr double kRestAfterSeconds = 2.0;
     // Fills come kRefillMs apart, give or take kRefillSpreadMs at random: readings taken in step
     // with the device's own updates would all lag alike, for seconds. Until a started or resumed
-    // stream is seen to play, every kRefillStartingMs, so its first readings are fresh.
+    // stream is seen to play, every kRefillStartingMs, so its first readings are fresh; but only
+    // for kStartingSeconds: a device that stands still longer is not watched at a fill a
+    // millisecond.
     static constexpr int kRefillMs = 10;
     static constexpr int kRefillSpreadMs = 4;
     static constexpr int kRefillStartingMs = 1;
+    static constexpr double kStartingSeconds = 0.5;
     // The buffer, in seconds of sound the device holds: the latency's (see the latency plan),
     // but at least the floor, which starts at kFloorSeconds; after trouble (the device ran dry,
     // its queue fell below kCloseCallShare of the buffer, or a fill came later than
@@ -73,11 +78,13 @@ class OutputPolicy {
     double grantShare_ = 1;  // what it was granted, as a share of that
     double rate_ = 48000;
     std::int64_t granted_ = 0;
-    std::int64_t rendered_ = 0;          // frames rendered on this stream
-    std::int64_t quietFrom_ = 0;         // the frame from which nothing has been keyed
-    std::int64_t calmFrames_ = 0;        // frames rendered since the last trouble or step down
-    bool troubled_ = false;              // trouble seen since the floor last grew
-    std::optional<TimePoint> lastFill_;  // on this stream, since it last started or resumed
+    std::int64_t rendered_ = 0;           // frames rendered on this stream
+    std::int64_t quietFrom_ = 0;          // the frame from which nothing has been keyed
+    std::int64_t calmFrames_ = 0;         // frames rendered since the last trouble or step down
+    bool troubled_ = false;               // trouble seen since the floor last grew
+    std::optional<TimePoint> lastFill_;   // on this stream, since it last started or resumed
+    std::optional<TimePoint> firstFill_;  // the same
+    std::optional<TimePoint> quietSince_;
     std::int64_t underruns_ = 0;
     std::uint32_t scatter_ = 1;  // a small generator of the refill intervals
 };

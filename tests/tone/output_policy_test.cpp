@@ -31,16 +31,16 @@ struct Stream {
     void open() {
         open([](double asked) { return asked; });
     }
-    OutputStep fill(bool quiet, bool moving = true) {
+    OutputStep fill(bool quiet, bool moving = true, std::size_t frames = 480) {
         nowMs += everyMs;
         const auto queued = std::llround(queuedShare * policy.grantedSeconds() * kRate);
-        return policy.next({std::chrono::nanoseconds(std::llround(nowMs * 1e6)), 0, queued}, 480,
+        return policy.next({std::chrono::nanoseconds(std::llround(nowMs * 1e6)), 0, queued}, frames,
                            quiet, moving);
     }
     // Fills with nothing to key until the stream rests or reopens; how many fills that took.
-    int fillsToRest() {
+    int fillsToRest(std::size_t frames = 480) {
         for (int n = 1; n < 100000; ++n) {
-            if (fill(true).then != Then::Refill) {
+            if (fill(true, true, frames).then != Then::Refill) {
                 return n;
             }
         }
@@ -61,6 +61,12 @@ TEST(OutputPolicy, AStreamRestsAfterTwoSecondsOfSilence) {
     }
     run.fill(false);  // keying again: the silence counts afresh
     EXPECT_EQ(run.fillsToRest(), 200);
+
+    // A device that stands still plays no frames: its silence counts on the clock.
+    Stream still;
+    still.open();
+    still.fill(false);
+    EXPECT_EQ(still.fillsToRest(0), 201);  // from the first silent fill, 200 fills of 10 ms
 }
 
 // Fills come 6 to 14 ms apart, at scattered moments; every millisecond until a started stream is
@@ -80,6 +86,20 @@ TEST(OutputPolicy, FillsComeAtScatteredMomentsAndQuicklyWhileStarting) {
     }
     EXPECT_GE(seen.size(), 7u);
     EXPECT_NEAR(sum / 400, 10, 0.5);
+
+    // A device that stands still is watched every millisecond for half a second, then at the
+    // usual pace.
+    Stream still;
+    still.everyMs = 1;
+    still.open();
+    for (int ms = 1; ms <= 1000; ++ms) {
+        const int next = still.fill(false, false).refillInMs;
+        if (ms <= 450) {
+            ASSERT_EQ(next, 1) << ms;
+        } else if (ms >= 550) {
+            ASSERT_GE(next, 6) << ms;
+        }
+    }
 }
 
 // The buffer: the latency's, at least 80 ms, at most 300 ms.
