@@ -21,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -265,7 +266,27 @@ void reportDrift(const std::vector<Mark>& keyed, const std::vector<Mark>& heard)
     // Each keyed mark's start against its nearest heard start at the refined offset.
     std::vector<double> x;
     std::vector<double> y;
-    for (const Mark& k : keyed) {
+    // Marks beyond 3 ms, one line per run of them: where it began, after how long a silence.
+    struct Beyond {
+        double at = 0;
+        double gapBefore = 0;
+        int marks = 0;
+        double worst = 0;
+    };
+    std::optional<Beyond> beyond;
+    const auto flush = [&beyond] {
+        if (beyond) {
+            std::printf(
+                "  beyond 3 ms: %d marks from %d:%04.1f (keyed %.0f ms after the one "
+                "before), worst %+.2f ms\n",
+                beyond->marks, static_cast<int>(beyond->at / 60000),
+                std::fmod(beyond->at, 60000) / 1000, beyond->gapBefore, beyond->worst);
+            beyond.reset();
+        }
+    };
+    for (std::size_t i = 0; i < keyed.size(); ++i) {
+        const Mark& k = keyed[i];
+        const double gapBefore = i == 0 ? 0 : k.start - keyed[i - 1].end;
         const Mark* best = nullptr;
         for (const Mark& h : heard) {
             if (best == nullptr || std::abs(h.start - k.start - m.offset) <
@@ -278,8 +299,20 @@ void reportDrift(const std::vector<Mark>& keyed, const std::vector<Mark>& heard)
             y.push_back(best->start - k.start - m.offset);
             x.push_back((k.end - keyed.front().start) / 60000);
             y.push_back(best->end - k.end - m.offset);
+            const double error =
+                std::abs(y.back()) > std::abs(y[y.size() - 2]) ? y.back() : y[y.size() - 2];
+            if (std::abs(error) <= 3) {
+                flush();
+            } else {
+                if (!beyond) {
+                    beyond = Beyond{k.start - keyed.front().start, gapBefore, 0, 0};
+                }
+                ++beyond->marks;
+                beyond->worst = std::abs(error) > std::abs(beyond->worst) ? error : beyond->worst;
+            }
         }
     }
+    flush();
     double worst = 0;
     for (double v : y) {
         worst = std::max(worst, std::abs(v));

@@ -286,8 +286,6 @@ cases() {
   tenfold "the refill spread" src/tone/output_policy.h 'kRefillSpreadMs = ' '4' '40' '0' tone_tests
   tenfold "refills while a stream starts" src/tone/output_policy.h \
     'kRefillStartingMs = ' '1' '10' '0' tone_tests
-  tenfold "how long a stream counts as starting" src/tone/output_policy.h \
-    'kStartingSeconds = ' '0.5' '5.0' '0.05' tone_tests
   mutant "a device that stands still never rests" src/tone/output_policy.cpp \
     'toSeconds(position.now - *quietSince_) >= kRestAfterSeconds);' 'false);' tone_tests
   tenfold "the buffer's floor" src/tone/output_policy.h \

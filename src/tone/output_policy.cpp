@@ -25,13 +25,11 @@ void OutputPolicy::started(int frameRate, std::int64_t grantedFrames) {
     grantShare_ = grantedSeconds() / asked;
     rendered_ = quietFrom_ = 0;
     lastFill_.reset();
-    firstFill_.reset();
     quietSince_.reset();
 }
 
 void OutputPolicy::resumed() {
     lastFill_.reset();  // the rest was no stall
-    firstFill_.reset();
     quietSince_.reset();
 }
 
@@ -60,9 +58,6 @@ platform::OutputStep OutputPolicy::next(const platform::StreamPosition& position
     } else if (!quietSince_) {
         quietSince_ = position.now;
     }
-    if (!firstFill_) {
-        firstFill_ = position.now;
-    }
     if (moving && lastFill_) {
         const double queued = static_cast<double>(position.framesQueued);
         if (queued < kCloseCallShare * static_cast<double>(granted_) ||
@@ -85,8 +80,7 @@ platform::OutputStep OutputPolicy::next(const platform::StreamPosition& position
         quiet && (rendered_ >= quietFrom_ + std::llround(kRestAfterSeconds * rate_) ||
                   toSeconds(position.now - *quietSince_) >= kRestAfterSeconds);
     if (!silentLongEnough) {
-        const bool starting = toSeconds(position.now - *firstFill_) < kStartingSeconds;
-        step.refillInMs = !moving && starting ? kRefillStartingMs : refillInterval();
+        step.refillInMs = moving ? refillInterval() : kRefillStartingMs;
         return step;
     }
     if (troubled_) {

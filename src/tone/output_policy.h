@@ -20,13 +20,12 @@ class OutputPolicy {
     static constexpr double kRestAfterSeconds = 2.0;
     // Fills come kRefillMs apart, give or take kRefillSpreadMs at random: readings taken in step
     // with the device's own updates would all lag alike, for seconds. Until a started or resumed
-    // stream is seen to play, every kRefillStartingMs, so its first readings are fresh; but only
-    // for kStartingSeconds: a device that stands still longer is not watched at a fill a
-    // millisecond.
+    // stream is seen to play, every kRefillStartingMs: the first reading that moved anchors the
+    // timeline, so it must be fresh (a device that stands still rests after its silence like any
+    // stream).
     static constexpr int kRefillMs = 10;
     static constexpr int kRefillSpreadMs = 4;
     static constexpr int kRefillStartingMs = 1;
-    static constexpr double kStartingSeconds = 0.5;
     // The buffer, in seconds of sound the device holds: the latency's (see the latency plan),
     // but at least the floor, which starts at kFloorSeconds; after trouble (the device ran dry,
     // its queue fell below kCloseCallShare of the buffer, or a fill came later than
@@ -78,13 +77,12 @@ class OutputPolicy {
     double grantShare_ = 1;  // what it was granted, as a share of that
     double rate_ = 48000;
     std::int64_t granted_ = 0;
-    std::int64_t rendered_ = 0;           // frames rendered on this stream
-    std::int64_t quietFrom_ = 0;          // the frame from which nothing has been keyed
-    std::int64_t calmFrames_ = 0;         // frames rendered since the last trouble or step down
-    bool troubled_ = false;               // trouble seen since the floor last grew
-    std::optional<TimePoint> lastFill_;   // on this stream, since it last started or resumed
-    std::optional<TimePoint> firstFill_;  // the same
-    std::optional<TimePoint> quietSince_;
+    std::int64_t rendered_ = 0;            // frames rendered on this stream
+    std::int64_t quietFrom_ = 0;           // the frame from which nothing has been keyed
+    std::int64_t calmFrames_ = 0;          // frames rendered since the last trouble or step down
+    bool troubled_ = false;                // trouble seen since the floor last grew
+    std::optional<TimePoint> lastFill_;    // on this stream, since it last started or resumed
+    std::optional<TimePoint> quietSince_;  // when the present silence began, on this stream
     std::int64_t underruns_ = 0;
     std::uint32_t scatter_ = 1;  // a small generator of the refill intervals
 };
